@@ -1,0 +1,47 @@
+#pragma once
+
+#include <clocale>
+#include <string>
+
+#include <locale.h>
+
+// Date-times are counted as the driver's wire and logs expect them: days
+// since 30 December 1899 with the time of day as the fraction. Before that
+// day the whole part counts days backwards and the fraction is still the
+// time of day (-1.25 is 29 December 1899, 06:00).
+
+namespace zarvik12m {
+
+using TDateTime = double;
+
+struct TDateTimeParts {
+    int Year = 0;
+    int Month = 0;
+    int Day = 0;
+    int Hour = 0;
+    int Minute = 0;
+    int Second = 0;
+    int Millisecond = 0;
+};
+
+// 1 January of year 1, 00:00: what an invalid wire date decodes to.
+inline constexpr TDateTime FirstDateTime = -693593.0;
+
+// Proleptic Gregorian dates of years 1..9999 and times 00:00:00.000 to
+// 23:59:59.999; false for anything else.
+bool TryEncodeDateTime(const TDateTimeParts& parts, TDateTime& result);
+
+TDateTimeParts DecodeDateTime(TDateTime value);
+
+// The current local date and time, to the millisecond.
+TDateTime Now();
+
+// The environment's short date, a blank and its long time (LC_TIME of the
+// environment: LC_ALL, LC_TIME, LANG); the date alone at exactly midnight.
+// The text is Windows-1251, as every text the driver logs.
+std::string DateTimeToText(TDateTime value);
+
+// The same in the given locale, which must carry LC_TIME.
+std::string DateTimeToText(TDateTime value, locale_t timeLocale);
+
+}  // namespace zarvik12m

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite three times: a normal build,
+# AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer,
+# each in its own build folder. Installs what the machine lacks first.
+#
+#   scripts/test.sh            all three builds
+#   scripts/test.sh normal     only the named builds (normal, asan, tsan)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-dependencies.sh"
+
+builds=("$@")
+[ ${#builds[@]} -gt 0 ] || builds=(normal asan tsan)
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+for build in "${builds[@]}"; do
+    case "$build" in
+        normal) dir=build;      sanitizer="" ;;
+        asan)   dir=build-asan; sanitizer=address ;;
+        tsan)   dir=build-tsan; sanitizer=thread ;;
+        *) echo "unknown build '$build' (normal, asan, tsan)" >&2; exit 2 ;;
+    esac
+    echo "== $build build ($dir)"
+    cmake -S "$root" -B "$root/$dir" -G Ninja -DZARVIK12M_SANITIZER="$sanitizer" >/dev/null
+    cmake --build "$root/$dir" -j "$jobs"
+    (cd "$root/$dir" && ctest -j2 --output-on-failure)
+done
+echo "== all test builds passed: ${builds[*]}"

@@ -1,0 +1,130 @@
+#include <locale.h>
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "driver/common/cp1251.h"
+#include "driver/common/date_time.h"
+
+namespace zarvik12m {
+namespace {
+
+TDateTime Encode(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int millisecond = 0)
+{
+    TDateTime result = 0;
+    EXPECT_TRUE(TryEncodeDateTime({year, month, day, hour, minute, second, millisecond}, result));
+    return result;
+}
+
+// A locale owned by a test, or null when the machine lacks it.
+class TLocale {
+public:
+    explicit TLocale(const char* name) : FLocale(newlocale(LC_TIME_MASK | LC_CTYPE_MASK, name, nullptr)) {}
+    ~TLocale()
+    {
+        if (FLocale != nullptr) {
+            freelocale(FLocale);
+        }
+    }
+    TLocale(const TLocale&) = delete;
+    TLocale& operator=(const TLocale&) = delete;
+    [[nodiscard]] locale_t Get() const { return FLocale; }
+
+private:
+    locale_t FLocale;
+};
+
+TEST(DateTime, CountsDaysFromThe1899Epoch)
+{
+    EXPECT_EQ(Encode(1899, 12, 30), 0.0);
+    EXPECT_EQ(Encode(2026, 12, 7), 46363.0);
+    EXPECT_EQ(Encode(1, 1, 1), -693593.0);
+    EXPECT_EQ(Encode(1899, 12, 29, 6), -1.25);  // before the epoch the time still counts forwards
+    EXPECT_DOUBLE_EQ(Encode(2026, 12, 7, 18), 46363.75);
+}
+
+TEST(DateTime, DecodesWhatItEncodes)
+{
+    const TDateTimeParts samples[] = {
+        {2026, 12, 7, 9, 41, 5, 250}, {1, 1, 1, 0, 0, 0, 0},       {9999, 12, 31, 23, 59, 59, 999},
+        {2000, 2, 29, 12, 0, 0, 0},   {1899, 12, 29, 6, 0, 0, 0},  {1950, 1, 1, 0, 0, 1, 0},
+    };
+    for (const TDateTimeParts& sample : samples) {
+        TDateTime value = 0;
+        ASSERT_TRUE(TryEncodeDateTime(sample, value));
+        const TDateTimeParts decoded = DecodeDateTime(value);
+        EXPECT_EQ(decoded.Year, sample.Year);
+        EXPECT_EQ(decoded.Month, sample.Month);
+        EXPECT_EQ(decoded.Day, sample.Day);
+        EXPECT_EQ(decoded.Hour, sample.Hour);
+        EXPECT_EQ(decoded.Minute, sample.Minute);
+        EXPECT_EQ(decoded.Second, sample.Second);
+        EXPECT_EQ(decoded.Millisecond, sample.Millisecond);
+    }
+}
+
+TEST(DateTime, RefusesImpossibleDates)
+{
+    TDateTime value = 0;
+    EXPECT_FALSE(TryEncodeDateTime({2025, 2, 29, 0, 0, 0, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({1900, 2, 29, 0, 0, 0, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({0, 1, 1, 0, 0, 0, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({10000, 1, 1, 0, 0, 0, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({2026, 4, 31, 0, 0, 0, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({2026, 1, 1, 24, 0, 0, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({2026, 1, 1, 0, 60, 0, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({2026, 1, 1, 0, 0, 60, 0}, value));
+    EXPECT_FALSE(TryEncodeDateTime({2026, 1, 1, 0, 0, 0, 1000}, value));
+}
+
+TEST(DateTime, NowIsTheLocalTime)
+{
+    const TDateTime now = Now();
+    const std::time_t seconds = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const TDateTime expected = Encode(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                      local.tm_min, local.tm_sec);
+    EXPECT_NEAR(now, expected, 2.0 / 86400.0);
+}
+
+TEST(DateTimeText, FollowsTheLocaleShortDateAndLongTime)
+{
+    const TLocale c("C");
+    ASSERT_NE(c.Get(), nullptr);
+    EXPECT_EQ(DateTimeToText(Encode(2026, 12, 7, 9, 41, 5), c.Get()), "12/07/26 09:41:05");
+
+    const TLocale russian("ru_RU.UTF-8");
+    if (russian.Get() == nullptr) {
+        GTEST_SKIP() << "no ru_RU.UTF-8 locale here";
+    }
+    EXPECT_EQ(DateTimeToText(Encode(2026, 12, 7, 9, 41, 5), russian.Get()), "07.12.2026 09:41:05");
+}
+
+TEST(DateTimeText, LeavesOutTheTimeAtExactlyMidnight)
+{
+    const TLocale c("C");
+    EXPECT_EQ(DateTimeToText(Encode(2026, 12, 7), c.Get()), "12/07/26");
+    EXPECT_EQ(DateTimeToText(Encode(2026, 12, 7, 0, 0, 0, 1), c.Get()), "12/07/26 00:00:00");
+    EXPECT_EQ(DateTimeToText(Encode(1, 1, 1), c.Get()), "01/01/01");
+}
+
+TEST(DateTimeText, IsWindows1251WhateverTheLocaleCharset)
+{
+    // A date format with a month name shows the conversion: ru_RU's
+    // abbreviated month names are Cyrillic.
+    const TLocale russian("ru_RU.UTF-8");
+    if (russian.Get() == nullptr) {
+        GTEST_SKIP() << "no ru_RU.UTF-8 locale here";
+    }
+    char buffer[64];
+    std::tm time{};
+    time.tm_mon = 11;
+    const std::size_t length = strftime_l(buffer, sizeof buffer, "%b", &time, russian.Get());
+    const std::string month = Utf8ToCp1251(std::string(buffer, length));
+    EXPECT_EQ(month, "дек"_cp1251);
+}
+
+}  // namespace
+}  // namespace zarvik12m

@@ -1,0 +1,21 @@
+# cmake -DNM=nm -DLIBRARY=libzarvik12m.so -DEXPECTED=a,b,c -P check_exports.cmake
+# Fails unless the defined dynamic symbols of the library are exactly the
+# expected names (sorted), unmangled.
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(names)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* +[A-Za-z] +([^ ]+)$")
+    list(APPEND names ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(SORT names)
+string(REPLACE "," ";" expected "${EXPECTED}")
+list(SORT expected)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exported: ${names}\nexpected: ${expected}")
+endif()
+message(STATUS "exports: ${names}")
