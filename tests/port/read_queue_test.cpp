@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/common/error_text.h"
 #include "driver/port/com_port.h"
 #include "driver/port/read_queue.h"
 #include "tests/port/expect_error.h"
@@ -79,17 +78,6 @@ TEST_F(ReadQueueTest, PeekAndRemoveOfNothingChangeNothing)
     Queue().Peek(nullptr, 0);
     Queue().Remove(0);
     EXPECT_EQ(Contents(), before);
-}
-
-TEST_F(ReadQueueTest, PeekOfCountCopiesEverythingAndLeavesItInPlace)
-{
-    PutOneToTen();
-    const TBytes all = Contents();
-    ASSERT_EQ(all.size(), 10U);
-    EXPECT_EQ(all.front(), 1);
-    EXPECT_EQ(all.back(), 10);
-    EXPECT_EQ(Contents(), all);
-    EXPECT_EQ(Queue().Count(), 10);
 }
 
 // Every refused call leaves the queue as it was. The capacity is checked
