@@ -1,0 +1,353 @@
+#include "driver/platform/serial_device.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+
+#include "driver/platform/serial_device_line.h"
+#include "driver/platform/serial_device_termios2.h"
+
+namespace zarvik12m {
+
+namespace {
+
+constexpr short HangUpEvents = POLLHUP | POLLERR | POLLNVAL;
+
+// Closes a descriptor that failed to become the device, keeping the errno
+// of the failure.
+void Discard(int handle) noexcept
+{
+    const int error = errno;
+    static_cast<void>(close(handle));
+    errno = error;
+}
+
+// USB adapters hold received bytes back for up to 16 ms unless asked for
+// low latency; a device that knows no such setting is served as it is.
+void RequestLowLatency(int handle) noexcept
+{
+    serial_struct info{};
+    if (ioctl(handle, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) {
+        return;
+    }
+    info.flags |= ASYNC_LOW_LATENCY;
+    static_cast<void>(ioctl(handle, TIOCSSERIAL, &info));
+}
+
+// A device without modem lines (a pseudo-terminal, some adapters) refuses
+// the request, and then there is nothing to clear.
+bool ClearModemLines(int handle) noexcept
+{
+    const int lines = TIOCM_DTR | TIOCM_RTS;
+    if (ioctl(handle, TIOCMBIC, &lines) == 0) {
+        return true;
+    }
+    return errno == ENOTTY || errno == EINVAL;
+}
+
+// A UART's divisor rarely gives a rate exactly; within 2 % the far end
+// still samples every bit correctly.
+bool WithinTolerance(std::uint32_t actualRate, std::uint32_t wantedRate) noexcept
+{
+    const std::uint64_t difference = actualRate > wantedRate ? actualRate - wantedRate : wantedRate - actualRate;
+    return difference * 50U <= wantedRate;
+}
+
+bool Failure(int error) noexcept
+{
+    errno = error;
+    return false;
+}
+
+}  // namespace
+
+TSerialDevice::~TSerialDevice()
+{
+    Close();
+}
+
+bool TSerialDevice::Open(const std::string& path)
+{
+    if (IsOpen()) {
+        return Failure(EBUSY);
+    }
+    const int handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        return false;
+    }
+    // The lock comes first and is what keeps a second opener out: the
+    // super-user passes the terminal's exclusive mode, but not the lock.
+    if (flock(handle, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            errno = EBUSY;
+        }
+        Discard(handle);
+        return false;
+    }
+    if (ioctl(handle, TIOCEXCL) != 0) {
+        Discard(handle);
+        return false;
+    }
+    RequestLowLatency(handle);
+    FHandle = handle;
+    FEventMask.store(0);
+    FInputQueueSize = 0;
+    FTimeouts = TSerialTimeouts{};
+    return true;
+}
+
+void TSerialDevice::Close() noexcept
+{
+    // Nothing can be done about a failing close: the descriptor is gone
+    // either way. The exclusive mode is dropped first, because it stays with
+    // the terminal while anyone else still has it open.
+    if (FHandle >= 0) {
+        static_cast<void>(ioctl(FHandle, TIOCNXCL));
+        static_cast<void>(close(FHandle));
+        FHandle = -1;
+    }
+    if (FWakeUp >= 0) {
+        static_cast<void>(close(FWakeUp));
+        FWakeUp = -1;
+    }
+    FEventMask.store(0);
+}
+
+bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
+{
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    if (inputSize == 0 || outputSize == 0) {
+        return Failure(EINVAL);
+    }
+    termios line{};
+    if (tcgetattr(FHandle, &line) != 0) {
+        return false;
+    }
+    FInputQueueSize = inputSize;
+    return true;
+}
+
+bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
+                                    std::uint8_t stopBits)
+{
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    if (baudRate == 0) {
+        return Failure(EINVAL);  // rate 0 would hang the line up
+    }
+    termios line{};
+    if (tcgetattr(FHandle, &line) != 0) {
+        return false;
+    }
+    if (!serial_device::ComposeRawLine(parity, byteSize, stopBits, line)) {
+        return Failure(EINVAL);
+    }
+    // A rate without a speed code goes in as a number afterwards; the code
+    // set meanwhile is only a placeholder.
+    speed_t speed = B38400;
+    const bool standard = serial_device::StandardSpeed(baudRate, speed);
+    if (cfsetispeed(&line, speed) != 0 || cfsetospeed(&line, speed) != 0) {
+        return false;
+    }
+    if (tcsetattr(FHandle, TCSANOW, &line) != 0) {
+        return false;
+    }
+    if (!standard && !serial_device::SetArbitraryBaudRate(FHandle, baudRate)) {
+        return false;
+    }
+    // The driver reports the rate it really runs at; one it cannot come
+    // near is refused here rather than garbling every byte.
+    std::uint32_t inputRate = 0;
+    std::uint32_t outputRate = 0;
+    if (!serial_device::ReadBaudRate(FHandle, inputRate, outputRate)) {
+        return false;
+    }
+    if (!WithinTolerance(outputRate, baudRate) || !WithinTolerance(inputRate, baudRate)) {
+        return Failure(EINVAL);
+    }
+    return ClearModemLines(FHandle);
+}
+
+bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
+{
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    FTimeouts = timeouts;
+    return true;
+}
+
+bool TSerialDevice::EnsureWakeUp()
+{
+    if (FWakeUp < 0) {
+        FWakeUp = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    }
+    return FWakeUp >= 0;
+}
+
+bool TSerialDevice::SetEventMask(std::uint32_t mask)
+{
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    if (mask == 0) {
+        // The counter stays above 0 until a mask is set again, so a waiter
+        // that arrives late still sees the wake-up.
+        FEventMask.store(0);
+        const std::uint64_t one = 1;
+        if (FWakeUp >= 0 && write(FWakeUp, &one, sizeof one) < 0 && errno != EAGAIN) {
+            return false;
+        }
+        return true;
+    }
+    if (!EnsureWakeUp()) {
+        return false;
+    }
+    std::uint64_t pending = 0;
+    if (read(FWakeUp, &pending, sizeof pending) < 0 && errno != EAGAIN) {
+        return false;
+    }
+    FEventMask.store(mask);
+    return true;
+}
+
+bool TSerialDevice::Purge()
+{
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    return tcflush(FHandle, TCIOFLUSH) == 0;
+}
+
+bool TSerialDevice::WaitEvent(std::uint32_t& events)
+{
+    events = 0;
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    const std::uint32_t mask = FEventMask.load();
+    if (mask == 0) {
+        return true;
+    }
+    pollfd watched[2] = {{FHandle, POLLIN, 0}, {FWakeUp, POLLIN, 0}};
+    while (poll(watched, 2, -1) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    if (watched[1].revents != 0) {
+        return true;  // the mask was cleared
+    }
+    if ((watched[0].revents & HangUpEvents) != 0) {
+        events |= seError;
+    }
+    if ((watched[0].revents & POLLIN) != 0) {
+        events |= mask & seReceived;
+    }
+    return true;
+}
+
+bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
+{
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    pollfd watched{FHandle, POLLIN, 0};
+    while (poll(&watched, 1, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    if ((watched.revents & HangUpEvents) != 0) {
+        return Failure(EIO);
+    }
+    int waiting = 0;
+    if (ioctl(FHandle, FIONREAD, &waiting) != 0) {
+        return false;
+    }
+    bytesWaiting = static_cast<std::size_t>(std::max(waiting, 0));
+    if (FInputQueueSize != 0) {
+        bytesWaiting = std::min(bytesWaiting, FInputQueueSize);
+    }
+    return true;
+}
+
+bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
+{
+    bytesRead = 0;
+    if (!IsOpen()) {
+        return Failure(EBADF);
+    }
+    for (;;) {
+        const ssize_t result = read(FHandle, buffer, count);
+        if (result >= 0) {
+            bytesRead = static_cast<std::size_t>(result);
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
+{
+    using TClock = std::chrono::steady_clock;
+    bytesWritten = 0;
+    if (!IsOpen()) {
+        errno = EBADF;
+        return swFailed;
+    }
+    const bool limited = FTimeouts.WriteTotalTimeoutMultiplier != 0 || FTimeouts.WriteTotalTimeoutConstant != 0;
+    const std::chrono::milliseconds limit(std::uint64_t{FTimeouts.WriteTotalTimeoutMultiplier} * count +
+                                          FTimeouts.WriteTotalTimeoutConstant);
+    const TClock::time_point deadline = TClock::now() + limit;
+    while (bytesWritten < count) {
+        const ssize_t result = write(FHandle, data + bytesWritten, count - bytesWritten);
+        if (result > 0) {
+            bytesWritten += static_cast<std::size_t>(result);
+            continue;
+        }
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result < 0 && errno != EAGAIN) {
+            return swFailed;
+        }
+        // The device's buffer is full: wait until it takes more.
+        int waitMilliseconds = -1;
+        if (limited) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now()).count();
+            if (left <= 0) {
+                errno = ETIMEDOUT;
+                return swTimedOut;
+            }
+            waitMilliseconds = static_cast<int>(std::min<decltype(left)>(left, INT_MAX));
+        }
+        pollfd watched{FHandle, POLLOUT, 0};
+        const int ready = poll(&watched, 1, waitMilliseconds);
+        if (ready < 0 && errno != EINTR) {
+            return swFailed;
+        }
+        if (ready > 0 && (watched.revents & HangUpEvents) != 0) {
+            errno = EIO;
+            return swFailed;
+        }
+    }
+    return swDone;
+}
+
+}  // namespace zarvik12m

@@ -1,0 +1,95 @@
+#include "driver/port/com_port.h"
+
+#include <array>
+#include <cstring>
+
+#include "driver/common/errors.h"
+#include "driver/port/device_name.h"
+
+namespace zarvik12m {
+
+TCOMPort::TCOMPort(std::uint8_t portNumber) : FPortNumber(portNumber), FInputQueue(*this) {}
+
+TCOMPort::~TCOMPort()
+{
+    Close();
+    const TCriticalSection::TGuard waitForConsumer(FInputQueue);
+}
+
+void TCOMPort::Raise(std::int16_t code) const
+{
+    RaiseError(code, {std::int64_t{FPortNumber}});
+}
+
+void TCOMPort::Open(const TPortSettings& settings, bool asyncMode)
+{
+    const std::string deviceName = DeviceName(FPortNumber);
+    const std::string path = ResolveDevicePath(deviceName);
+    // The message names the file that was tried, so that the user sees
+    // which device failed; the bare name when no file stands for it.
+    const std::string shownName = path.empty() ? deviceName : path;
+    // The device of a port that is open already is ours alone, so opening it
+    // again is refused like any second open; the port keeps running as it
+    // was, in its old mode.
+    if (IsOpen()) {
+        RaiseError(ecPortOpen, {std::int64_t{FPortNumber}, shownName});
+    }
+    FAsyncMode = asyncMode;
+    if (!FDevice.Open(path)) {
+        RaiseError(ecPortOpen, {std::int64_t{FPortNumber}, shownName});
+    }
+    if (!FDevice.SetQueueSizes(QueueSize, QueueSize)) {
+        Raise(ecPortSetQueueSizes);
+    }
+    if (!FDevice.SetLineSettings(settings.BaudRate, settings.Parity, settings.ByteSize, settings.StopBits)) {
+        Raise(ecPortSetParameters);
+    }
+    if (!FDevice.SetTimeouts(Timeouts)) {
+        Raise(ecPortSetTimeouts);
+    }
+    if (!FDevice.SetEventMask(FAsyncMode ? std::uint32_t{seReceived} : 0U)) {
+        Raise(ecPortSetMask);
+    }
+    Purge();
+    if (FAsyncMode) {
+        FReadThread = std::make_unique<TReadThread>(*this);
+    }
+}
+
+void TCOMPort::Close() noexcept
+{
+    // The thread is woken through the device, so it goes first.
+    FReadThread.reset();
+    FDevice.Close();
+}
+
+void TCOMPort::Purge()
+{
+    if (!FDevice.Purge()) {
+        Raise(ecPortPurge);
+    }
+}
+
+void TCOMPort::Write(const std::uint8_t* data, std::size_t count)
+{
+    if (count > QueueSize) {
+        RaiseError(ecPortWriteBlockTooLarge,
+                   {std::int64_t{FPortNumber}, static_cast<std::int64_t>(count), std::int64_t{QueueSize}});
+    }
+    // The device is given a copy, so the caller's buffer is free at once.
+    std::array<std::uint8_t, QueueSize> staging;
+    if (count != 0) {
+        std::memcpy(staging.data(), data, count);
+    }
+    std::size_t written = 0;
+    const TSerialWriteResult result = FDevice.Write(staging.data(), count, written);
+    if (result == swFailed || (result == swTimedOut && FAsyncMode)) {
+        Raise(ecPortWriteFailed);
+    }
+    if (result == swTimedOut) {
+        RaiseError(ecPortWriteIncomplete,
+                   {std::int64_t{FPortNumber}, static_cast<std::int64_t>(written), static_cast<std::int64_t>(count)});
+    }
+}
+
+}  // namespace zarvik12m

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "driver/platform/serial_device.h"
+#include "driver/port/port_settings.h"
+#include "driver/port/read_queue.h"
+#include "driver/port/read_thread.h"
+
+namespace zarvik12m {
+
+// A COM port: the driver's only access to the serial line. It opens the
+// device for itself alone, puts the line into the one configuration the
+// protocol uses, writes blocks of bytes and, opened asynchronously, runs a
+// read thread that fills InputQueue().
+//
+// Open, Close and destruction run on the thread that owns the port while
+// no other thread uses it; Write runs on one thread at a time (the transmit
+// thread), beside the read thread. Failures are EZarvik12mError with codes
+// -100 to -120, the port number first in every message.
+class TCOMPort {
+public:
+    // The driver's device queues, each way; also the largest write block
+    // and the most one read takes.
+    static constexpr std::size_t QueueSize = 1024;
+
+    // The time limits of the line in milliseconds. A write waits for the
+    // device at most WriteTotalTimeoutMultiplier per byte plus
+    // WriteTotalTimeoutConstant.
+    static constexpr TSerialTimeouts Timeouts{50, 10, 100, 10, 100};
+
+    // The device is not opened yet; the input queue starts empty.
+    explicit TCOMPort(std::uint8_t portNumber);
+
+    // Close, then waits until no consumer is inside the input queue.
+    ~TCOMPort();
+
+    TCOMPort(const TCOMPort&) = delete;
+    TCOMPort& operator=(const TCOMPort&) = delete;
+
+    [[nodiscard]] std::uint8_t PortNumber() const noexcept { return FPortNumber; }
+    [[nodiscard]] bool AsyncMode() const noexcept { return FAsyncMode; }
+    [[nodiscard]] bool IsOpen() const noexcept { return FDevice.IsOpen(); }
+
+    // Received bytes; the queue and its contents outlive Close and Open.
+    [[nodiscard]] TReadQueue& InputQueue() noexcept { return FInputQueue; }
+
+    // The read thread while the port is open asynchronously, else null.
+    [[nodiscard]] TReadThread* ReadThread() const noexcept { return FReadThread.get(); }
+
+    // Opens and configures the device (DeviceName, resolved to a file by
+    // ResolveDevicePath), purges it and, asynchronously, starts the read
+    // thread. Raises -110 (device cannot be opened, the file in quotes, or
+    // the port is open already), -109 (queue sizes: not a serial device),
+    // -108 (line settings, rate), -107 (time limits), -106 (event mask),
+    // -111 (purge), -117 (read thread). A failed Open keeps what it had
+    // made until Close.
+    void Open(const TPortSettings& settings, bool asyncMode);
+
+    // Stops the read thread, then releases the device. Raises nothing; safe
+    // when closed.
+    void Close() noexcept;
+
+    // Discards whatever the device holds in either direction. Raises -111.
+    void Purge();
+
+    // Sends count bytes, waiting for the device at most the write time limit.
+    // Raises -102 (count, 1024) above 1024 bytes, -101 when the device fails
+    // or (asynchronously) does not take the bytes in time, -100 (written,
+    // count) when a synchronous write runs out of time part-way.
+    void Write(const std::uint8_t* data, std::size_t count);
+
+private:
+    friend class TReadThread;
+
+    [[noreturn]] void Raise(std::int16_t code) const;
+
+    std::uint8_t FPortNumber;
+    bool FAsyncMode = false;
+    TSerialDevice FDevice;
+    std::unique_ptr<TReadThread> FReadThread;
+    TReadQueue FInputQueue;
+};
+
+}  // namespace zarvik12m

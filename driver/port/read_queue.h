@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/platform/critical_section.h"
+#include "driver/platform/event.h"
+
+namespace zarvik12m {
+
+class TCOMPort;
+
+// The bytes a port has received and the protocol has not yet used, oldest
+// first and always starting at index 0. The read thread appends, the
+// receive thread copies from the front and removes what it has used.
+//
+// The queue is its own lock: callers hold it around every call and every
+// look at Count(). DataEvent() (auto-reset) is set by every Put, inside the
+// lock, after Count() has grown.
+class TReadQueue : public TCriticalSection {
+public:
+    static constexpr std::size_t Capacity = 16384;
+
+    // port names the queue's errors; the queue does not own it.
+    explicit TReadQueue(const TCOMPort& port);
+
+    // Appends count bytes and sets DataEvent. Raises -112 (count, free bytes)
+    // when they do not fit; the queue is then unchanged.
+    void Put(const std::uint8_t* data, std::size_t count);
+
+    // Copies the first count bytes to destination, leaving them in place.
+    // Raises -113 (count, capacity) above the capacity, else -114 (held,
+    // count) above what is held.
+    void Peek(std::uint8_t* destination, std::size_t count) const;
+
+    // Drops the first count bytes and moves the rest to the front. Raises
+    // -115 (count, capacity) above the capacity, else -116 (held, count)
+    // above what is held.
+    void Remove(std::size_t count);
+
+    [[nodiscard]] std::uint16_t Count() const noexcept { return FCount; }
+
+    [[nodiscard]] TEvent& DataEvent() noexcept { return FDataEvent; }
+
+private:
+    const TCOMPort& FPort;
+    std::array<std::uint8_t, Capacity> FQueueData{};
+    std::uint16_t FCount = 0;
+    TEvent FDataEvent{TEvent::rmAutoReset, false};
+};
+
+}  // namespace zarvik12m

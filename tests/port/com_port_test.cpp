@@ -1,0 +1,289 @@
+#include <termios.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "driver/common/error_log.h"
+#include "driver/platform/serial_device_termios2.h"
+#include "driver/port/com_port.h"
+#include "tests/port/expect_error.h"
+#include "tests/port/pseudo_terminal.h"
+#include "tests/support/temp_directory.h"
+
+namespace zarvik12m {
+namespace {
+
+using testing::CountingBytes;
+using testing::ExpectError;
+using testing::TBytes;
+
+constexpr std::uint8_t PortNumber = 3;
+constexpr std::uint32_t WaitMilliseconds = 10000;
+const TPortSettings EngineSettings{9600, 0, 8, 0};
+
+std::size_t Occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) {
+        ++count;
+    }
+    return count;
+}
+
+// A COM port whose device is the slave of a pseudo-terminal; the test is
+// the register at the far end.
+class COMPortTest : public ::testing::Test {
+protected:
+    std::string ErrorLog() const { return testing::ReadFileBytes(Scratch.Path() / ErrorLogFileName); }
+
+    // What the input queue holds once it holds count bytes, each look
+    // after a DataEvent; what it holds when no more come.
+    TBytes WaitUntilHeld(std::size_t count)
+    {
+        TReadQueue& queue = Port.InputQueue();
+        for (;;) {
+            bool enough = false;
+            TBytes held;
+            {
+                const TCriticalSection::TGuard lock(queue);
+                enough = queue.Count() >= count;
+                held.resize(queue.Count());
+                queue.Peek(held.data(), held.size());
+            }
+            if (enough || queue.DataEvent().WaitFor(WaitMilliseconds) != TEvent::wrSignaled) {
+                return held;
+            }
+        }
+    }
+
+    // Takes everything the port receives until count bytes have come, the
+    // way the engine's receive thread does.
+    TBytes Consume(std::size_t count)
+    {
+        TReadQueue& queue = Port.InputQueue();
+        TBytes received;
+        while (received.size() < count) {
+            if (queue.DataEvent().WaitFor(WaitMilliseconds) != TEvent::wrSignaled) {
+                break;
+            }
+            const TCriticalSection::TGuard lock(queue);
+            const std::size_t held = queue.Count();
+            received.resize(received.size() + held);
+            queue.Peek(received.data() + received.size() - held, held);
+            queue.Remove(held);
+        }
+        return received;
+    }
+
+    testing::TScratchDirectory Scratch;
+    testing::TPseudoTerminal Line;
+    testing::TPortVariable Variable{PortNumber, Line.SlavePath()};
+    TCOMPort Port{PortNumber};
+};
+
+TEST_F(COMPortTest, OpensAndClosesInBothModes)
+{
+    Port.Close();  // never opened: nothing to do
+    for (const bool asyncMode : {false, true, false}) {
+        SCOPED_TRACE(asyncMode ? "asynchronous" : "synchronous");
+        Port.Open(EngineSettings, asyncMode);
+        EXPECT_TRUE(Port.IsOpen());
+        EXPECT_EQ(Port.AsyncMode(), asyncMode);
+        EXPECT_EQ(Port.ReadThread() != nullptr, asyncMode);
+        Port.Close();
+        EXPECT_FALSE(Port.IsOpen());
+        EXPECT_EQ(Port.ReadThread(), nullptr);
+        Port.Close();
+    }
+    EXPECT_EQ(ErrorLog(), "");
+}
+
+TEST_F(COMPortTest, DeviceHeldByAnotherOpenFailsWithItsPath)
+{
+    Port.Open(EngineSettings, true);
+
+    TCOMPort samePort(PortNumber);
+    ExpectError([&] { samePort.Open(EngineSettings, true); }, ecPortOpen, {PortNumber, Line.SlavePath()});
+
+    const testing::TPortVariable otherVariable(4, Line.SlavePath());
+    TCOMPort otherPort(4);
+    ExpectError([&] { otherPort.Open(EngineSettings, false); }, ecPortOpen, {4, Line.SlavePath()});
+
+    // Opening the open port again is refused the same way, and the port
+    // goes on working as it was.
+    ExpectError([&] { Port.Open(EngineSettings, false); }, ecPortOpen, {PortNumber, Line.SlavePath()});
+    EXPECT_TRUE(Port.AsyncMode());
+    const TBytes frame = CountingBytes(8);
+    Port.Write(frame.data(), frame.size());
+    EXPECT_EQ(Line.Receive(frame.size()), frame);
+}
+
+TEST_F(COMPortTest, DeviceThatCannotBeOpenedFailsWithWhatWasTried)
+{
+    struct TCase {
+        std::uint8_t Port;
+        const char* Variable;  // null: not set
+        const char* Shown;
+    };
+    const TCase cases[] = {
+        {5, "/nonexistent/ttyZ9", "/nonexistent/ttyZ9"},
+        {6, "/dev/null", "/dev/null"},  // not a terminal
+        {200, nullptr, "/dev/ttyS199"},
+        {0, nullptr, "COM0"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(int{c.Port});
+        const std::string name = "ZARVIK12M_COM" + std::to_string(c.Port);
+        if (c.Variable != nullptr) {
+            setenv(name.c_str(), c.Variable, 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+        TCOMPort port(c.Port);
+        ExpectError([&] { port.Open(EngineSettings, true); }, ecPortOpen, {c.Port, c.Shown});
+        EXPECT_FALSE(port.IsOpen());
+        unsetenv(name.c_str());
+    }
+}
+
+TEST_F(COMPortTest, LineIsRawEightNoneOneAtTheGivenRate)
+{
+    for (const std::uint32_t rate : {9600U, 115200U, 12345U, 250000U}) {
+        SCOPED_TRACE(rate);
+        Port.Open({rate, 0, 8, 0}, true);
+        termios line{};
+        ASSERT_EQ(tcgetattr(Line.SlaveHandle(), &line), 0);
+        EXPECT_EQ(line.c_iflag, 0U);
+        EXPECT_EQ(line.c_oflag, 0U);
+        EXPECT_EQ(line.c_lflag, 0U);
+        EXPECT_EQ(line.c_cflag & CSIZE, tcflag_t{CS8});
+        EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS | HUPCL), 0U);
+        EXPECT_EQ(line.c_cflag & (CREAD | CLOCAL), tcflag_t{CREAD | CLOCAL});
+        EXPECT_EQ(line.c_cc[VMIN], 0);
+        EXPECT_EQ(line.c_cc[VTIME], 0);
+        std::uint32_t inputRate = 0;
+        std::uint32_t outputRate = 0;
+        ASSERT_TRUE(serial_device::ReadBaudRate(Line.SlaveHandle(), inputRate, outputRate));
+        EXPECT_EQ(inputRate, rate);
+        EXPECT_EQ(outputRate, rate);
+        Port.Close();
+    }
+}
+
+TEST_F(COMPortTest, SettingsNoLineHasFailWithParametersError)
+{
+    const TPortSettings invalid[] = {{0, 0, 8, 0}, {9600, 5, 8, 0}, {9600, 0, 9, 0}, {9600, 0, 8, 1}};
+    for (const TPortSettings& settings : invalid) {
+        SCOPED_TRACE(::testing::Message() << settings.BaudRate << ' ' << int{settings.Parity} << ' '
+                                          << int{settings.ByteSize} << ' ' << int{settings.StopBits});
+        ExpectError([&] { Port.Open(settings, true); }, ecPortSetParameters, {PortNumber});
+        // What the failed open made stays until Close.
+        EXPECT_TRUE(Port.IsOpen());
+        EXPECT_EQ(Port.ReadThread(), nullptr);
+        Port.Close();
+    }
+    Port.Open(EngineSettings, true);
+    EXPECT_TRUE(Port.IsOpen());
+}
+
+TEST_F(COMPortTest, WritesBlocksOfUpTo1024Bytes)
+{
+    for (const bool asyncMode : {true, false}) {
+        SCOPED_TRACE(asyncMode ? "asynchronous" : "synchronous");
+        Port.Open(EngineSettings, asyncMode);
+        const TBytes block = CountingBytes(1024);
+        Port.Write(block.data(), block.size());
+        EXPECT_EQ(Line.Receive(block.size()), block);
+
+        const TBytes tooLarge = CountingBytes(1025);
+        ExpectError([&] { Port.Write(tooLarge.data(), tooLarge.size()); }, ecPortWriteBlockTooLarge,
+                    {PortNumber, 1025, 1024});
+        EXPECT_FALSE(Line.HasPendingInput());
+        Port.Close();
+    }
+}
+
+// The line stops taking bytes: a write gives up after its time limit.
+// Asynchronously that is a failed write; synchronously the bytes that went
+// are counted.
+TEST_F(COMPortTest, WriteThatTheLineDoesNotTakeInTimeFails)
+{
+    for (const bool asyncMode : {true, false}) {
+        SCOPED_TRACE(asyncMode ? "asynchronous" : "synchronous");
+        Port.Open(EngineSettings, asyncMode);
+        Line.StopLine();
+        const std::uint8_t byte = 0x55;
+        if (asyncMode) {
+            ExpectError([&] { Port.Write(&byte, 1); }, ecPortWriteFailed, {PortNumber});
+        } else {
+            ExpectError([&] { Port.Write(&byte, 1); }, ecPortWriteIncomplete, {PortNumber, 0, 1});
+        }
+        EXPECT_TRUE(Port.IsOpen());
+        Port.Close();
+    }
+}
+
+TEST_F(COMPortTest, ReceivedBytesReachTheInputQueueAndOutliveClose)
+{
+    Port.Open(EngineSettings, true);
+    const TBytes frame = CountingBytes(10);
+    Line.Send(frame);
+    EXPECT_EQ(WaitUntilHeld(frame.size()), frame);
+
+    // Neither Close nor the purge of the next Open touches the queue.
+    Port.Close();
+    Port.Open(EngineSettings, true);
+    const TCriticalSection::TGuard lock(Port.InputQueue());
+    EXPECT_EQ(Port.InputQueue().Count(), frame.size());
+}
+
+TEST_F(COMPortTest, BurstsLongerThanOneReadArriveWholeAndInOrder)
+{
+    Port.Open(EngineSettings, true);
+    const TBytes burst = CountingBytes(8000);
+    Line.Send(burst);
+    EXPECT_EQ(Consume(burst.size()), burst);
+    EXPECT_EQ(ErrorLog(), "");
+}
+
+// The read thread waits for the device without a time limit: Close can only
+// return because it woke the thread.
+TEST_F(COMPortTest, CloseEndsTheReadThreadWhileItWaits)
+{
+    Port.Open(EngineSettings, true);
+    const TBytes frame = CountingBytes(3);
+    Line.Send(frame);
+    EXPECT_EQ(Consume(frame.size()), frame);  // the thread has been round its loop
+    Port.Close();
+    EXPECT_EQ(Port.ReadThread(), nullptr);
+    EXPECT_EQ(ErrorLog(), "");
+}
+
+TEST_F(COMPortTest, HangUpEndsTheReadThreadWithOneStatusError)
+{
+    Port.Open(EngineSettings, true);
+    TReadThread* thread = Port.ReadThread();
+    ASSERT_NE(thread, nullptr);
+    Line.HangUp();
+    ASSERT_TRUE(thread->WaitForEnd(WaitMilliseconds));
+    ASSERT_NE(thread->FatalException(), nullptr);
+    ExpectError([&] { std::rethrow_exception(thread->FatalException()); }, ecReadStatus, {PortNumber});
+
+    // A write to the dead line fails; the port still closes cleanly.
+    const std::uint8_t byte = 0x55;
+    ExpectError([&] { Port.Write(&byte, 1); }, ecPortWriteFailed, {PortNumber});
+    Port.Close();
+    EXPECT_FALSE(Port.IsOpen());
+
+    const std::string log = ErrorLog();
+    EXPECT_EQ(Occurrences(log, "\r\n"), 2U) << log;
+    EXPECT_EQ(Occurrences(log, " [ErrorCode-119] "), 1U) << log;
+    EXPECT_EQ(Occurrences(log, " [ErrorCode-101] "), 1U) << log;
+}
+
+}  // namespace
+}  // namespace zarvik12m

@@ -1,0 +1,185 @@
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "driver/platform/event.h"
+#include "driver/platform/serial_device.h"
+#include "driver/platform/serial_device_line.h"
+#include "tests/port/pseudo_terminal.h"
+
+namespace zarvik12m {
+namespace {
+
+using testing::CountingBytes;
+using testing::TBytes;
+using testing::TPseudoTerminal;
+
+TEST(SerialDeviceLine, ComposesRawLinesOfEveryValidShape)
+{
+    struct TCase {
+        std::uint8_t Parity;
+        std::uint8_t ByteSize;
+        std::uint8_t StopBits;
+        tcflag_t Flags;
+    };
+    const TCase cases[] = {
+        {spNone, 8, sbOne, CS8},
+        {spOdd, 7, sbOne, CS7 | PARENB | PARODD},
+        {spEven, 8, sbTwo, CS8 | PARENB | CSTOPB},
+        {spMark, 8, sbOne, CS8 | PARENB | PARODD | CMSPAR},
+        {spSpace, 6, sbTwo, CS6 | PARENB | CMSPAR | CSTOPB},
+        {spNone, 5, sbOneAndHalf, CS5 | CSTOPB},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << int{c.Parity} << '/' << int{c.ByteSize} << '/' << int{c.StopBits});
+        termios line{};
+        cfmakeraw(&line);
+        line.c_iflag = ICRNL | IXON;
+        line.c_lflag = ICANON | ECHO;
+        line.c_cc[VMIN] = 1;
+        ASSERT_TRUE(serial_device::ComposeRawLine(c.Parity, c.ByteSize, c.StopBits, line));
+        EXPECT_EQ(line.c_cflag, c.Flags | CREAD | CLOCAL);
+        EXPECT_EQ(line.c_iflag, 0U);
+        EXPECT_EQ(line.c_oflag, 0U);
+        EXPECT_EQ(line.c_lflag, 0U);
+        EXPECT_EQ(line.c_cc[VMIN], 0);
+        EXPECT_EQ(line.c_cc[VTIME], 0);
+    }
+}
+
+TEST(SerialDeviceLine, RefusesShapesNoLineHas)
+{
+    struct TCase {
+        std::uint8_t Parity;
+        std::uint8_t ByteSize;
+        std::uint8_t StopBits;
+    };
+    for (const TCase& c : {TCase{5, 8, sbOne}, TCase{spNone, 4, sbOne}, TCase{spNone, 9, sbOne},
+                           TCase{spNone, 8, sbOneAndHalf}, TCase{spNone, 5, sbTwo}, TCase{spNone, 8, 3}}) {
+        termios line{};
+        line.c_cflag = CS7;
+        EXPECT_FALSE(serial_device::ComposeRawLine(c.Parity, c.ByteSize, c.StopBits, line))
+            << int{c.Parity} << '/' << int{c.ByteSize} << '/' << int{c.StopBits};
+        EXPECT_EQ(line.c_cflag, tcflag_t{CS7});
+    }
+    speed_t speed = B0;
+    EXPECT_TRUE(serial_device::StandardSpeed(115200, speed));
+    EXPECT_EQ(speed, speed_t{B115200});
+    EXPECT_FALSE(serial_device::StandardSpeed(12345, speed));
+}
+
+TEST(SerialDevice, IsHeldExclusivelyAgainstThisAndOtherProcesses)
+{
+    const TPseudoTerminal line;
+    TSerialDevice first;
+    ASSERT_TRUE(first.Open(line.SlavePath()));
+    EXPECT_FALSE(first.Open(line.SlavePath()));
+    EXPECT_EQ(errno, EBUSY);
+
+    TSerialDevice second;
+    EXPECT_FALSE(second.Open(line.SlavePath()));
+    EXPECT_EQ(errno, EBUSY);
+
+    // No thread of ours runs here, so the child may use the device layer.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TSerialDevice other;
+        _exit(!other.Open(line.SlavePath()) && errno == EBUSY ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "another process opened the device";
+
+    first.Close();
+    first.Close();
+    EXPECT_TRUE(second.Open(line.SlavePath()));
+}
+
+// What the read thread relies on: a status never reports more than the
+// input queue, and reading what it reports drains a longer burst in order.
+TEST(SerialDevice, StatusReportsAtMostTheInputQueue)
+{
+    const TPseudoTerminal line;
+    TSerialDevice device;
+    ASSERT_TRUE(device.Open(line.SlavePath()));
+    ASSERT_TRUE(device.SetQueueSizes(16, 16));
+    ASSERT_TRUE(device.SetLineSettings(9600, spNone, 8, sbOne));
+    ASSERT_TRUE(device.SetEventMask(seReceived));
+
+    const TBytes sent = CountingBytes(100);
+    line.Send(sent);
+    TBytes received;
+    while (received.size() < sent.size()) {
+        std::uint32_t events = 0;
+        ASSERT_TRUE(device.WaitEvent(events));
+        ASSERT_EQ(events, std::uint32_t{seReceived});
+        std::size_t waiting = 0;
+        ASSERT_TRUE(device.ReadStatus(waiting));
+        ASSERT_LE(waiting, 16U);
+        std::uint8_t buffer[16];
+        std::size_t read = 0;
+        ASSERT_TRUE(device.Read(buffer, waiting, read));
+        ASSERT_EQ(read, waiting);
+        received.insert(received.end(), buffer, buffer + read);
+    }
+    EXPECT_EQ(received, sent);
+}
+
+TEST(SerialDevice, ClearingTheEventMaskEndsWaitsNowAndLater)
+{
+    const TPseudoTerminal line;
+    TSerialDevice device;
+    ASSERT_TRUE(device.Open(line.SlavePath()));
+    ASSERT_TRUE(device.SetEventMask(seReceived));
+
+    TEvent waiting;
+    std::uint32_t events = seError;
+    bool waited = false;
+    std::thread waiter([&] {
+        waiting.SetEvent();
+        waited = device.WaitEvent(events);
+    });
+    ASSERT_EQ(waiting.WaitFor(10000), TEvent::wrSignaled);
+    ASSERT_TRUE(device.SetEventMask(0));
+    waiter.join();
+    EXPECT_TRUE(waited);
+    EXPECT_EQ(events, 0U);
+
+    events = seError;
+    EXPECT_TRUE(device.WaitEvent(events));
+    EXPECT_EQ(events, 0U);
+}
+
+TEST(SerialDevice, WriteGivesUpAfterItsTimeLimitWhenTheLineIsFull)
+{
+    const TPseudoTerminal line;  // the far end never reads
+    TSerialDevice device;
+    ASSERT_TRUE(device.Open(line.SlavePath()));
+    ASSERT_TRUE(device.SetLineSettings(9600, spNone, 8, sbOne));
+    TSerialTimeouts timeouts;
+    timeouts.WriteTotalTimeoutConstant = 20;
+    ASSERT_TRUE(device.SetTimeouts(timeouts));
+
+    const TBytes block = CountingBytes(4096);
+    TSerialWriteResult result = swDone;
+    std::size_t written = 0;
+    std::size_t total = 0;
+    for (int i = 0; i < 1000 && result == swDone; ++i) {
+        result = device.Write(block.data(), block.size(), written);
+        total += written;
+    }
+    ASSERT_EQ(result, swTimedOut);
+    EXPECT_EQ(errno, ETIMEDOUT);
+    EXPECT_LT(written, block.size());
+    EXPECT_GT(total, 0U);
+}
+
+}  // namespace
+}  // namespace zarvik12m
