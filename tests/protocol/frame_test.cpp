@@ -29,16 +29,6 @@ TBytes Encode(const TCommandEncoder& encoder, const TCommand& command)
     return {buffer.begin(), buffer.begin() + length};
 }
 
-std::int16_t ErrorCodeOf(const auto& action)
-{
-    try {
-        action();
-    } catch (const EZarvik12mError& error) {
-        return error.ErrorCode();
-    }
-    return 0;
-}
-
 TEST(Frame, ExampleFramesByteForByte)
 {
     TCommandEncoder encoder(Port, ByteSetOf({1, 12}));
@@ -101,6 +91,25 @@ TEST(Frame, CommandTypeFollowsTheNumberRanges)
     }
 }
 
+// Encoding must raise the error and leave the frame buffer as it was.
+void ExpectEncodingRaises(const TCommandEncoder& encoder, const TCommand& command, std::int16_t code,
+                          const std::string& message)
+{
+    SCOPED_TRACE("command " + std::to_string(command.CommandNumber));
+    TFrameBuffer buffer;
+    buffer.fill(0xAA);
+    try {
+        encoder.EncodeFrame(command, buffer);
+        ADD_FAILURE() << "no error";
+    } catch (const EZarvik12mError& error) {
+        EXPECT_EQ(error.ErrorCode(), code);
+        EXPECT_EQ(error.what(), message);
+    }
+    TFrameBuffer untouched;
+    untouched.fill(0xAA);
+    EXPECT_EQ(buffer, untouched);
+}
+
 TEST(Frame, UnknownCommandNumberRaisesWithoutTouchingTheFrame)
 {
     TCommandEncoder encoder(Port, ByteSetOf({1}));
@@ -108,19 +117,9 @@ TEST(Frame, UnknownCommandNumberRaisesWithoutTouchingTheFrame)
         TCommand command;
         command.CommandNumber = number;
         command.NetNumber = 7;
-        TFrameBuffer buffer;
-        buffer.fill(0xAA);
-        try {
-            encoder.EncodeFrame(command, buffer);
-            ADD_FAILURE() << "no error for " << int{number};
-        } catch (const EZarvik12mError& error) {
-            EXPECT_EQ(error.ErrorCode(), ecUnknownCommand);
-            EXPECT_EQ(error.what(), std::string("[COM3 NetNum7] Ошибка кодирования команды: Команды с номером "_cp1251) +
-                                        std::to_string(number) + std::string(" не существует"_cp1251));
-        }
-        TFrameBuffer untouched;
-        untouched.fill(0xAA);
-        EXPECT_EQ(buffer, untouched) << int{number};
+        ExpectEncodingRaises(encoder, command, ecUnknownCommand,
+                             std::string("[COM3 NetNum7] Ошибка кодирования команды: Команды с номером "_cp1251) +
+                                 std::to_string(number) + std::string(" не существует"_cp1251));
     }
 }
 
@@ -128,20 +127,9 @@ TEST(Frame, PayloadsOfAnyLengthThatCannotBeSentRaise)
 {
     TCommandEncoder encoder(Port, ByteSetOf({1}));
     for (const std::uint8_t number : TBytes{9, 10, 30, 66}) {
-        const TCommand command = encoder.InitCommand(number, 1);
-        TFrameBuffer buffer;
-        buffer.fill(0xAA);
-        try {
-            encoder.EncodeFrame(command, buffer);
-            ADD_FAILURE() << "no error for " << int{number};
-        } catch (const EZarvik12mError& error) {
-            EXPECT_EQ(error.ErrorCode(), ecCommandDataSize);
-            EXPECT_EQ(error.what(),
-                      std::string("[COM3 NetNum1] Ошибка кодирования команды: Некоректный размер данных команды"_cp1251));
-        }
-        TFrameBuffer untouched;
-        untouched.fill(0xAA);
-        EXPECT_EQ(buffer, untouched) << int{number};
+        ExpectEncodingRaises(
+            encoder, encoder.InitCommand(number, 1), ecCommandDataSize,
+            std::string("[COM3 NetNum1] Ошибка кодирования команды: Некоректный размер данных команды"_cp1251));
     }
 }
 
@@ -160,7 +148,9 @@ TEST(Frame, WriteToParameterMemoryFitsUpTo246DataBytes)
     EXPECT_EQ(TBytes(frame.begin() + 8, frame.end() - 1), TBytes(246, 0x5A));
 
     record.Data.push_back(0x5A);
-    EXPECT_EQ(ErrorCodeOf([&] { Encode(encoder, command); }), ecCommandDataSize);
+    ExpectEncodingRaises(
+        encoder, command, ecCommandDataSize,
+        std::string("[COM3 NetNum1] Ошибка кодирования команды: Некоректный размер данных команды"_cp1251));
 
     record.Data.clear();
     EXPECT_EQ(Encode(encoder, command), Hex("01 05 02 01 00 00 00 10 E6"));
