@@ -29,15 +29,6 @@ TEST(CommandIDs, RunFromOneAndSkipZeroWhenTheyWrap)
     EXPECT_EQ(encoder.NextID(), 2U);
 }
 
-TEST(CommandIDs, EachEngineCountsOnItsOwn)
-{
-    TCommandEncoder first(Port, ByteSetOf({1}));
-    TCommandEncoder second(Port + 1, ByteSetOf({1}));
-    first.NextID();
-    first.NextID();
-    EXPECT_EQ(second.NextID(), 1U);
-}
-
 TEST(InitCommand, MakesAFreshRecordForEveryCatalogueNumber)
 {
     TCommandEncoder encoder(Port, ByteSetOf({1}));
