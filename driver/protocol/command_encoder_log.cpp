@@ -1,0 +1,17 @@
+#include "driver/protocol/command_encoder.h"
+
+namespace zarvik12m {
+
+void TCommandEncoder::LogCommand(const TCommand& command, std::string_view text)
+{
+    const TCriticalSection::TGuard guard(FLog);
+    FLog.WriteCommand(command, text);
+}
+
+void TCommandEncoder::LogText(std::string_view text)
+{
+    const TCriticalSection::TGuard guard(FLog);
+    FLog.WriteText(text);
+}
+
+}  // namespace zarvik12m
