@@ -2,6 +2,10 @@
 
 #include "driver/common/convert.h"
 #include "driver/common/errors.h"
+#include "driver/port/com_port.h"
+#include "driver/processing/command_queues.h"
+#include "driver/processing/rx_command_thread.h"
+#include "driver/processing/tx_command_thread.h"
 
 namespace zarvik12m {
 
@@ -34,9 +38,10 @@ TCommandEncoder::TCommandEncoder(std::uint8_t portNumber, const TByteSet& netNum
 {
     // The command log is a diagnostic aid that stays off in normal work.
     FLog.SetEnabled(false);
+    FPort = std::make_unique<TCOMPort>(portNumber);
+    FRXQueue = std::make_unique<TRXCommandQueue>(*this);
+    FTXQueue = std::make_unique<TTXCommandQueue>(*this);
 }
-
-TCommandEncoder::~TCommandEncoder() = default;
 
 void TCommandEncoder::RaiseUnknownCommand(std::uint8_t netNumber, std::uint8_t commandNumber) const
 {

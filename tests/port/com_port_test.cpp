@@ -10,8 +10,8 @@
 #include "driver/common/error_log.h"
 #include "driver/platform/serial_device_termios2.h"
 #include "driver/port/com_port.h"
-#include "tests/port/expect_error.h"
-#include "tests/port/pseudo_terminal.h"
+#include "tests/support/expect_error.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_directory.h"
 
 namespace zarvik12m {

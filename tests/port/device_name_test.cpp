@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/port/device_name.h"
-#include "tests/port/pseudo_terminal.h"
+#include "tests/support/pseudo_terminal.h"
 
 namespace zarvik12m {
 namespace {

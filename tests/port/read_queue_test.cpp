@@ -6,8 +6,8 @@
 
 #include "driver/port/com_port.h"
 #include "driver/port/read_queue.h"
-#include "tests/port/expect_error.h"
-#include "tests/port/pseudo_terminal.h"
+#include "tests/support/expect_error.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_directory.h"
 
 namespace zarvik12m {

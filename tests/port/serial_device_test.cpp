@@ -11,7 +11,7 @@
 #include "driver/platform/event.h"
 #include "driver/platform/serial_device.h"
 #include "driver/platform/serial_device_line.h"
-#include "tests/port/pseudo_terminal.h"
+#include "tests/support/pseudo_terminal.h"
 
 namespace zarvik12m {
 namespace {

@@ -1,0 +1,150 @@
+#include "driver/processing/rx_command_thread.h"
+
+#include <algorithm>
+#include <span>
+
+#include "driver/common/cp1251.h"
+#include "driver/common/date_time.h"
+#include "driver/port/com_port.h"
+#include "driver/processing/command_queues.h"
+#include "driver/processing/command_thread_run.h"
+#include "driver/protocol/command_encoder.h"
+
+namespace zarvik12m {
+
+namespace {
+
+// How often an idle thread looks at its termination request.
+constexpr std::uint32_t IdleWait = 1000;
+
+}  // namespace
+
+TRXCommandThread::TRXCommandThread(TCommandEncoder& encoder)
+    : FEncoder(encoder), FThread([this](TThread& thread) { Execute(thread); }, true, TThread::tpAboveNormal)
+{
+    FThread.Start();
+}
+
+TRXCommandThread::~TRXCommandThread()
+{
+    FThread.Terminate();
+    // Wakes an idle thread at once rather than at its next look at the
+    // termination request (see the transmit thread).
+    FEncoder.Port().InputQueue().DataEvent().SetEvent();
+    FThread.WaitFor();
+}
+
+void TRXCommandThread::Execute(TThread& thread)
+{
+    RunCommandThread(FEncoder, &TCommandEncoder::SetRXStarted, "Входной поток команд: Запущен"_cp1251,
+                     "Входной поток команд: Остановлен"_cp1251, [&] {
+                         TReadQueue& input = FEncoder.Port().InputQueue();
+                         while (!thread.Terminated()) {
+                             // Bytes that arrive during a pass leave the event
+                             // set, so the next wait returns at once.
+                             if (input.DataEvent().WaitFor(IdleWait) != TEvent::wrSignaled) {
+                                 continue;
+                             }
+                             if (thread.Terminated()) {
+                                 break;
+                             }
+                             std::uint16_t count = 0;
+                             {
+                                 const TCriticalSection::TGuard lock(input);
+                                 count = input.Count();
+                                 if (count > 0) {
+                                     input.Peek(FReceiveBuffer.data(), count);
+                                 }
+                             }
+                             if (thread.Terminated()) {
+                                 break;
+                             }
+                             if (count > 0) {
+                                 ScanReceived(thread, count);
+                             }
+                         }
+                     });
+}
+
+// One pass over a fresh copy of the input queue. The copy starts where the
+// queue starts and removals always take the queue's front, so the two stay
+// aligned while the read thread appends behind.
+void TRXCommandThread::ScanReceived(TThread& thread, std::uint16_t count)
+{
+    std::uint16_t position = 0;
+    std::uint16_t skipped = 0;
+    while (!thread.Terminated() && position < count) {
+        const auto window = static_cast<std::uint16_t>(std::min<unsigned>(count - position, MaxFrameLength));
+        std::uint16_t frameLength = window;
+        TCommand received;
+        if (!FEncoder.DecodeFrame(received, std::span(FReceiveBuffer).subspan(position, window), frameLength)) {
+            ++skipped;
+            ++position;
+            continue;
+        }
+        if (skipped > 0) {
+            StoreSkipped(position, skipped);
+        }
+        StoreReceived(received);
+        RemoveInput(static_cast<std::uint16_t>(skipped + frameLength));
+        skipped = 0;
+        position = static_cast<std::uint16_t>(position + frameLength);
+    }
+}
+
+void TRXCommandThread::StoreSkipped(std::uint16_t position, std::uint16_t skipped)
+{
+    const TCommand unknown = FEncoder.InitCommand(UnknownCommand, 0);
+    TCommandEncoder::DecodeData(unknown,
+                                std::span<const std::uint8_t>(FReceiveBuffer).subspan(position - skipped, skipped));
+    TRXCommandQueue& queue = FEncoder.RXQueue();
+    const TCriticalSection::TGuard lock(queue);
+    queue.Enqueue(unknown);
+}
+
+void TRXCommandThread::StoreReceived(TCommand& command)
+{
+    TRXCommandQueue& rxQueue = FEncoder.RXQueue();
+    if (command.CommandType != ctKKMResponse) {
+        // A register request waits in the receive queue for a driver answer.
+        const TCriticalSection::TGuard lock(rxQueue);
+        rxQueue.Enqueue(command);
+        return;
+    }
+    TTXCommandQueue& txQueue = FEncoder.TXQueue();
+    TCommand request;
+    {
+        const TCriticalSection::TGuard lock(txQueue);
+        request = txQueue.FindMatch(csProcessed, command.NetNumber, command.ProtocolCommand);
+    }
+    if (request.ID == 0) {
+        command.State = csUndefined;
+        command.StateTime = Now();
+        const TCriticalSection::TGuard lock(rxQueue);
+        rxQueue.Enqueue(command);
+        return;
+    }
+    // The answer is stored under the request's ID before the request is
+    // confirmed: the confirmation wakes the caller, who then looks the
+    // answer up by that ID.
+    command.ID = request.ID;
+    command.State = csProcessed;
+    command.StateTime = Now();
+    {
+        const TCriticalSection::TGuard lock(rxQueue);
+        rxQueue.Enqueue(command);
+    }
+    request.State = csConfirmed;
+    request.StateTime = Now();
+    const TCriticalSection::TGuard lock(txQueue);
+    txQueue.Update(request);
+}
+
+void TRXCommandThread::RemoveInput(std::uint16_t count)
+{
+    TReadQueue& input = FEncoder.Port().InputQueue();
+    const TCriticalSection::TGuard lock(input);
+    input.Remove(count);
+}
+
+}  // namespace zarvik12m

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "driver/platform/thread.h"
+#include "driver/port/read_queue.h"
+#include "driver/protocol/command.h"
+
+namespace zarvik12m {
+
+class TCommandEncoder;
+
+// Turns the bytes the register sends into commands: it copies the port's
+// input byte queue, recognises frames in the copy, pairs each register
+// answer with the sent command it answers, and stores everything received
+// in the receive queue. Bytes that form no frame are stored as one
+// command 66 of their own once a frame follows them; bytes leave the input
+// queue only together with a recognised frame after them.
+//
+// Runs from construction (one step above normal priority) until
+// destruction; an error escaping its body ends it, kept by the thread.
+class TRXCommandThread {
+public:
+    explicit TRXCommandThread(TCommandEncoder& encoder);
+    ~TRXCommandThread();
+
+    TRXCommandThread(const TRXCommandThread&) = delete;
+    TRXCommandThread& operator=(const TRXCommandThread&) = delete;
+
+    [[nodiscard]] TThread& Thread() noexcept { return FThread; }
+
+private:
+    void Execute(TThread& thread);
+    void ScanReceived(TThread& thread, std::uint16_t count);
+    void StoreSkipped(std::uint16_t position, std::uint16_t skipped);
+    void StoreReceived(TCommand& command);
+    void RemoveInput(std::uint16_t count);
+
+    TCommandEncoder& FEncoder;
+    std::array<std::uint8_t, TReadQueue::Capacity> FReceiveBuffer{};
+    TThread FThread;  // last: stopped before the members its body uses go
+};
+
+}  // namespace zarvik12m
