@@ -28,6 +28,7 @@ constexpr std::uint8_t StatusCodeTooLarge = 8;
 constexpr auto WriteTimeout = std::chrono::seconds(2);
 constexpr auto DrainTimeout = std::chrono::seconds(2);
 constexpr auto DrainPoll = std::chrono::milliseconds(1);
+constexpr auto DrainQuiet = std::chrono::milliseconds(50);
 // With no slave open the master reports a hang-up at once and keeps doing
 // so; the emulator's own slave descriptor prevents that, and this is the
 // back-off should it happen all the same.
@@ -679,10 +680,18 @@ bool TEmulator::Pause(TClock::time_point until) const
 void TEmulator::HangUp()
 {
     // The driver takes the last answer first; closing at once would throw
-    // it away with the line.
+    // it away with the line. The pseudo-terminal hands written bytes to the
+    // slave a moment later, so the line counts as drained once nothing has
+    // waited there for a while.
     const TClock::time_point deadline = TClock::now() + DrainTimeout;
-    while (FTerminal.UnreadBySlave() > 0 && TClock::now() < deadline) {
-        if (!Pause(TClock::now() + DrainPoll)) {
+    TClock::time_point quietSince = TClock::now();
+    for (TClock::time_point now = quietSince; now < deadline; now = TClock::now()) {
+        if (FTerminal.UnreadBySlave() > 0) {
+            quietSince = now;
+        } else if (now - quietSince >= DrainQuiet) {
+            break;
+        }
+        if (!Pause(now + DrainPoll)) {
             break;
         }
     }
