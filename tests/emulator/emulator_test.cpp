@@ -1,5 +1,4 @@
 #include <sys/file.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <ctime>
@@ -188,7 +187,9 @@ TEST_F(EmulatorTest, IgnoresOtherAddressesBadChecksumsAndNoise)
     EXPECT_TRUE(frames[1].ForThisRegister);
     EXPECT_EQ(frames[2].Bytes, Hex("01 00 1B E3"));
     EXPECT_EQ(FEmulator.SkippedByteCount(), 9U);
-    EXPECT_EQ(FEmulator.ExchangeCount(), 3U);  // 33 counts, unanswered
+    EXPECT_TRUE(FEmulator.WaitForExchanges(3, LongWait));  // 33 counts, unanswered
+    EXPECT_EQ(FEmulator.Exchanges().at(0).Request.Message, 33);
+    EXPECT_TRUE(FEmulator.Exchanges().at(0).Answer.empty());
 }
 
 TEST_F(EmulatorTest, TakesAFrameThatArrivesByteByByte)
@@ -236,14 +237,13 @@ TEST_F(EmulatorTest, ServesAClientThatOpensAndClosesTheLineAgainAndAgain)
 TEST(Emulator, StoppingHangsUpTheLineAndRemovesIt)
 {
     std::optional<TEmulator> emulator(std::in_place);
-    const std::string path = emulator->SlavePath();
+    const TDeviceNode line(emulator->SlavePath());
     {
-        TRawClient client(path);
+        TRawClient client(emulator->SlavePath());
         emulator.reset();
         EXPECT_TRUE(client.WaitForHangUp());
     }
-    struct stat status {};
-    EXPECT_NE(stat(path.c_str(), &status), 0);
+    EXPECT_TRUE(line.Gone());
 }
 
 TEST(Emulator, KeepsTheTableAsTheLineWouldDeliverIt)
@@ -269,6 +269,7 @@ TEST_F(EmulatorTest, TableMayChangeWhileServing)
         for (std::uint32_t i = 0; !done; ++i) {
             FEmulator.SetGoods(static_cast<std::uint16_t>(2 + i % 100), Bread());
             FEmulator.ClearForcedStatus(48);
+            std::this_thread::yield();
         }
     });
     for (int i = 0; i < 50; ++i) {

@@ -130,7 +130,8 @@ TEST_F(FaultTest, BaudRatePacesBothDirections)
     const TByteString answer = FClient.Read(42);
     const auto elapsed = TSteady::now() - start;
     EXPECT_EQ(answer.size(), 42U);
-    EXPECT_GE(elapsed, milliseconds((request.size() + answer.size()) * 1000 / 120));
+    const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / 1200);
+    EXPECT_GE(elapsed, static_cast<long>(request.size() + answer.size()) * byteTime);
     ExpectLineInStep();
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,6 +57,23 @@ TByteString Joined(std::initializer_list<TByteString> parts)
         joined.insert(joined.end(), part.begin(), part.end());
     }
     return joined;
+}
+
+TDeviceNode::TDeviceNode(const std::string& path) : FPath(path)
+{
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0) {
+        throw std::system_error(errno, std::generic_category(), path);
+    }
+    FChangeSeconds = status.st_ctim.tv_sec;
+    FChangeNanoseconds = status.st_ctim.tv_nsec;
+}
+
+bool TDeviceNode::Gone() const
+{
+    struct stat status {};
+    return lstat(FPath.c_str(), &status) != 0 || status.st_ctim.tv_sec != FChangeSeconds ||
+           status.st_ctim.tv_nsec != FChangeNanoseconds;
 }
 
 TRawClient::TRawClient(const std::string& path)

@@ -26,6 +26,20 @@ TByteString MakeFrame(std::uint8_t address, std::uint8_t code, const TByteString
 
 TByteString Joined(std::initializer_list<TByteString> parts);
 
+// A device node as it is now. Pseudo-terminal numbers are reused at once
+// by whoever asks next (tests run side by side), so "gone" means no node at
+// the path or a newer one.
+class TDeviceNode {
+public:
+    explicit TDeviceNode(const std::string& path);
+    [[nodiscard]] bool Gone() const;
+
+private:
+    std::string FPath;
+    long FChangeSeconds = 0;
+    long FChangeNanoseconds = 0;
+};
+
 class TRawClient {
 public:
     explicit TRawClient(const std::string& path);

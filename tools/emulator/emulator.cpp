@@ -404,10 +404,6 @@ void TEmulator::Serve()
 {
     try {
         while (!FThread.Terminated() && FTerminal.IsOpen()) {
-            const std::uint32_t baudRate = Faults().BaudRate;
-            FReceiveClock.SetBaudRate(baudRate);
-            FSendClock.SetBaudRate(baudRate);
-
             TFrameScanner::TStep step = FScanner.Next(TClock::now());
             if (step.Kind == TFrameScanner::skSkip) {
                 FSkipped.push_back(step.Bytes.front());
@@ -456,6 +452,12 @@ void TEmulator::ReadLine()
             return;
         }
         throw std::system_error(errno, std::generic_category(), "read");
+    }
+    {
+        // The speed in force when the bytes came, not when the thread last
+        // looked.
+        const std::lock_guard lock(FLock);
+        FReceiveClock.SetBaudRate(FSettings.Faults.BaudRate);
     }
     const TClock::time_point now = TClock::now();
     for (ssize_t i = 0; i < count; ++i) {
@@ -587,6 +589,7 @@ bool TEmulator::SendAnswer(const TBytes& answer, const TFaults& faults)
 
 bool TEmulator::Send(const TBytes& bytes, const TFaults& faults)
 {
+    FSendClock.SetBaudRate(faults.BaudRate);
     const std::size_t chunk = faults.ChunkSize == 0 ? bytes.size() : faults.ChunkSize;
     for (std::size_t position = 0; position < bytes.size(); position += chunk) {
         if (position > 0 && faults.ChunkPause.count() > 0) {
