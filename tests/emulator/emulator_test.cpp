@@ -173,7 +173,6 @@ TEST_F(EmulatorTest, IgnoresOtherAddressesBadChecksumsAndNoise)
                           Hex("01 00 1B E3")}));
     const TByteString expected = MakeFrame(0x01, 0x1B, Joined({Hex("37 37 37"), TByteString(10, 0x20)}));
     EXPECT_EQ(FClient.Read(expected.size()), expected);
-    ASSERT_TRUE(FEmulator.WaitForExchanges(1, LongWait));
 
     // Nothing else came: the next answer follows at once.
     EXPECT_EQ(Exchange(MakeFrame(0x01, 0x15), 6), MakeFrame(0x01, 0x15, {0, 0}));
@@ -187,9 +186,8 @@ TEST_F(EmulatorTest, IgnoresOtherAddressesBadChecksumsAndNoise)
     EXPECT_TRUE(frames[1].ForThisRegister);
     EXPECT_EQ(frames[2].Bytes, Hex("01 00 1B E3"));
     EXPECT_EQ(FEmulator.SkippedByteCount(), 9U);
-    EXPECT_TRUE(FEmulator.WaitForExchanges(3, LongWait));  // 33 counts, unanswered
-    EXPECT_EQ(FEmulator.Exchanges().at(0).Request.Message, 33);
-    EXPECT_TRUE(FEmulator.Exchanges().at(0).Answer.empty());
+    EXPECT_TRUE(FEmulator.WaitForExchanges(2, LongWait));
+    EXPECT_EQ(FEmulator.Exchanges().at(0).Request.Message, 58);
 }
 
 TEST_F(EmulatorTest, TakesAFrameThatArrivesByteByByte)

@@ -30,6 +30,7 @@ enum TRegisterAnswer : std::uint8_t {
 };
 
 inline constexpr std::uint8_t FirstServerMessage = 32;  // 32..47 answers, 48..65 commands
+inline constexpr std::uint8_t FirstServerCommand = 48;
 inline constexpr std::uint8_t LastMessage = 65;
 
 // Payload length of a message that may carry any number of bytes.

@@ -51,7 +51,7 @@ struct TReceivedFrame {
     bool ForThisRegister = false;  // addressed to this register's network number
 };
 
-// A command to this register and what it answered.
+// A command (48..65) to this register and what it answered.
 struct TExchange {
     TReceivedFrame Request;
     TBytes Answer;  // the answer frame; empty when none was sent

@@ -208,7 +208,10 @@ void TEmulator::Handle(TBytes bytes)
     }
     FChanged.notify_all();
     Trace(Describe(frame));
-    if (!frame.ForThisRegister || frame.Message < FirstServerMessage) {
+    // Only the computer's commands make an exchange; its answers to
+    // requests this register never made go unanswered, as do frames for
+    // other registers.
+    if (!frame.ForThisRegister || frame.Message < FirstServerCommand) {
         return;
     }
 
