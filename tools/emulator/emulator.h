@@ -59,7 +59,15 @@ struct TExchange {
 
 // The register on a pseudo-terminal. The constructor creates the line and
 // starts serving it on a thread of its own; the destructor stops it and
-// removes the line. Everything public may be called from any thread.
+// removes the line. Everything public may be called from any thread, but
+// not Stop() from the Trace or OnServiceEnded callbacks.
+//
+//     TEmulator emulator;
+//     emulator.SetGoods(1, {"4600000000017", 89, std::string("Молоко"_cp1251), 1, 1000});
+//     setenv("ZARVIK12M_COM1", emulator.SlavePath().c_str(), 1);
+//     ... the driver reads goods 1 and 2 ...
+//     emulator.WaitForExchanges(2, std::chrono::seconds(10));
+//     emulator.Exchanges()[1].Answer;  // 01 01 24 07 D2: no goods 2
 class TEmulator {
 public:
     explicit TEmulator(TEmulatorSettings settings = {});
@@ -74,7 +82,8 @@ public:
     // Stops serving and closes the line; the destructor does it too.
     void Stop();
 
-    // Whether the register hung up (TFaults::HangUpAfter) or lost its line.
+    // Whether the register no longer serves: stopped, hung up
+    // (TFaults::HangUpAfter) or lost its line.
     [[nodiscard]] bool ServiceEnded() const;
 
     // The goods table.
