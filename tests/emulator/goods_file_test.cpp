@@ -40,6 +40,7 @@ TEST(GoodsFile, ReadsLinesAsTheUtilityDoes)
         {"8;;12,50;;;", 8, {"             ", 0, "", 0, 0}},             // decimal comma: no number
         {"9;b;1;n;2;3;4", 9, {"            b", 1, "n", 2, 0}},           // the sixth field keeps its separators
         {"10\r;b\r;1;n;2;3\r", 10, {"            b", 1, "n", 2, 3000}},     // a lone CR is dropped
+        {"11;b;1e300;n;2;-1e300", 11, {"            b", 0, "n", 2, 0}},          // out of any range
     };
     for (const TCase& testCase : cases) {
         SCOPED_TRACE(testCase.Line);

@@ -236,6 +236,22 @@ TEST_F(ProgramTest, HangsUpAndEndsByItself)
     EXPECT_FALSE(Exists(link));
 }
 
+TEST_F(ProgramTest, ReplacesAStaleLinkButNoOtherFile)
+{
+    const std::filesystem::path link = File("com1");
+    std::filesystem::create_symlink("/dev/pts/nonexistent", link);
+    auto program = Start({"--link", link.string()});
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), FSlavePath);
+    program->Signal(SIGINT);
+    EXPECT_EQ(program->WaitForExit(), 0);
+    EXPECT_FALSE(Exists(link));
+
+    zarvik12m::testing::WriteFileBytes(link, "data");
+    TProgram refused({"--link", link.string()}, File("stderr.txt"));
+    EXPECT_EQ(refused.WaitForExit(), 1);
+    EXPECT_EQ(ReadFileBytes(link), "data");
+}
+
 TEST_F(ProgramTest, RefusesUnusableCommandLines)
 {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{

@@ -27,9 +27,14 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-// Halves go to the even neighbour, as the utility and the driver round.
+// Halves go to the even neighbour, as the utility and the driver round. A
+// number beyond any register's reach (or "1e400") counts as 0 rather than
+// as whatever an overflowing conversion would make of it.
 std::int64_t RoundHalfEven(double value)
 {
+    if (!(std::fabs(value) < 9.0e18)) {
+        return 0;
+    }
     return static_cast<std::int64_t>(std::nearbyint(value));
 }
 
