@@ -1,0 +1,193 @@
+#include "tools/emulator/command_line.h"
+
+#include <charconv>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+#include "driver/common/cp1251.h"
+
+namespace zarvik12m::emulator {
+
+namespace {
+
+using namespace zarvik12m::literals;
+
+[[noreturn]] void Refuse(std::string_view what, std::string_view argument)
+{
+    std::string message = Cp1251ToUtf8(what);
+    message += ": ";
+    message += argument;
+    throw TCommandLineError(message);
+}
+
+std::uint64_t Number(std::string_view flag, std::string_view text, std::uint64_t low, std::uint64_t high)
+{
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+    }
+    return value;
+}
+
+// "FF 00 A5", "FF00A5" or "ff:00:a5".
+TBytes HexBytes(std::string_view flag, std::string_view text)
+{
+    TBytes bytes;
+    std::string digits;
+    for (const char c : text) {
+        if (c != ' ' && c != ':' && c != ',') {
+            digits.push_back(c);
+        }
+    }
+    if (digits.empty() || digits.size() % 2 != 0) {
+        Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+    }
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        std::uint8_t byte = 0;
+        const auto [end, error] = std::from_chars(digits.data() + i, digits.data() + i + 2, byte, 16);
+        if (error != std::errc() || end != digits.data() + i + 2) {
+            Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+        }
+        bytes.push_back(byte);
+    }
+    return bytes;
+}
+
+// "A:B" as two numbers.
+std::pair<std::uint64_t, std::uint64_t> NumberPair(std::string_view flag, std::string_view text,
+                                                   std::uint64_t highA, std::uint64_t highB)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+    }
+    return {Number(flag, text.substr(0, colon), 0, highA), Number(flag, text.substr(colon + 1), 0, highB)};
+}
+
+}  // namespace
+
+TProgramOptions ParseCommandLine(int argc, const char* const* argv)
+{
+    TProgramOptions options;
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    constexpr std::uint64_t Unlimited = std::numeric_limits<std::uint32_t>::max();
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string_view flag = arguments[i];
+        std::optional<std::string_view> inlineValue;
+        if (const std::size_t equals = flag.find('='); flag.starts_with("--") && equals != std::string_view::npos) {
+            inlineValue = flag.substr(equals + 1);
+            flag = flag.substr(0, equals);
+        }
+        const auto value = [&]() -> std::string_view {
+            if (inlineValue) {
+                return *inlineValue;
+            }
+            if (i + 1 >= arguments.size()) {
+                Refuse("Нет значения у параметра"_cp1251, flag);
+            }
+            return arguments[++i];
+        };
+        const auto noValue = [&] {
+            if (inlineValue) {
+                Refuse("Параметр не принимает значения"_cp1251, arguments[i]);
+            }
+        };
+
+        if (flag == "--help" || flag == "-h") {
+            noValue();
+            options.Help = true;
+        } else if (flag == "--net") {
+            options.NetNumber = static_cast<std::uint8_t>(Number(flag, value(), 1, 99));
+        } else if (flag == "--serial") {
+            options.SerialNumber = value();
+            if (options.SerialNumber.size() > 13) {
+                Refuse("Заводской номер длиннее 13 символов"_cp1251, options.SerialNumber);
+            }
+        } else if (flag == "--link") {
+            options.LinkPath = value();
+        } else if (flag == "--load") {
+            options.LoadPath = value();
+        } else if (flag == "--generate") {
+            options.Generate = Number(flag, value(), 0, 4000);
+        } else if (flag == "--save") {
+            options.SavePath = value();
+        } else if (flag == "--separator") {
+            options.Separator = static_cast<char>(Number(flag, value(), 1, 255));
+        } else if (flag == "--trace") {
+            options.Trace = true;
+            options.TracePath = inlineValue.value_or("");
+        } else if (flag == "--never-answer") {
+            noValue();
+            options.Faults.NeverAnswer = true;
+        } else if (flag == "--status") {
+            const auto [command, status] = NumberPair(flag, value(), 65, 255);
+            if (command < 32) {
+                Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::to_string(command));
+            }
+            options.Faults.ForcedStatus[static_cast<std::uint8_t>(command)] = static_cast<std::uint8_t>(status);
+        } else if (flag == "--garbage") {
+            options.Faults.Garbage = HexBytes(flag, value());
+        } else if (flag == "--chunks") {
+            const auto [size, pause] = NumberPair(flag, value(), 255, 60000);
+            options.Faults.ChunkSize = size;
+            options.Faults.ChunkPause = std::chrono::milliseconds(pause);
+        } else if (flag == "--foreign") {
+            options.Faults.ForeignNetNumber = static_cast<std::uint8_t>(Number(flag, value(), 1, 99));
+        } else if (flag == "--duplicate") {
+            noValue();
+            options.Faults.DuplicateAnswer = true;
+        } else if (flag == "--delay") {
+            options.Faults.AnswerDelay = std::chrono::milliseconds(Number(flag, value(), 0, 600000));
+        } else if (flag == "--baud") {
+            options.Faults.BaudRate = static_cast<std::uint32_t>(Number(flag, value(), 1, 4000000));
+        } else if (flag == "--hang-up-after") {
+            options.Faults.HangUpAfter = Number(flag, value(), 1, Unlimited);
+        } else {
+            Refuse("Неизвестный параметр"_cp1251, arguments[i]);
+        }
+    }
+    if (!options.LoadPath.empty() && options.Generate) {
+        throw TCommandLineError(Cp1251ToUtf8("Параметры --load и --generate несовместимы"_cp1251));
+    }
+    return options;
+}
+
+std::string UsageText()
+{
+    return std::string(
+        "Эмулятор ККМ Зарвик-12М на псевдотерминале.\n"
+        "Вызов: zarvik12m-emulator [параметры]\n"
+        "\n"
+        "Линия и ККМ:\n"
+        "  --net N              сетевой номер ККМ, 1..99 (по умолчанию 1)\n"
+        "  --serial ТЕКСТ       заводской номер, до 13 символов (по умолчанию 12000001)\n"
+        "  --link ПУТЬ          символическая ссылка на линию (например, для ZARVIK12M_COM1=ПУТЬ)\n"
+        "\n"
+        "Таблица товаров:\n"
+        "  --load ФАЙЛ          загрузить товары из файла PLU (Windows-1251)\n"
+        "  --generate N         создать N товаров (0..4000)\n"
+        "  --save ФАЙЛ          записать таблицу в файл PLU при завершении\n"
+        "  --separator N        код символа-разделителя полей файла PLU (по умолчанию 59, ';')\n"
+        "\n"
+        "Журнал:\n"
+        "  --trace[=ФАЙЛ]       записывать каждый кадр линии в stderr или в ФАЙЛ\n"
+        "\n"
+        "Неисправности:\n"
+        "  --never-answer       никогда не отвечать\n"
+        "  --status КОМ:СТАТУС  на команду КОМ (32..65) отвечать этим статусом; можно повторять\n"
+        "  --garbage БАЙТЫ      посылать эти байты (шестнадцатеричные, например \"FF 00\") перед ответом\n"
+        "  --chunks N:МС        посылать ответ частями по N байт с паузой МС миллисекунд\n"
+        "  --foreign N          перед ответом посылать его копию для сетевого номера N\n"
+        "  --duplicate          посылать каждый ответ дважды\n"
+        "  --delay МС           задержка перед каждым ответом, миллисекунд\n"
+        "  --baud N             передавать байты не быстрее линии N бод (10 бит на байт, в обе стороны)\n"
+        "  --hang-up-after N    после N обменов разорвать линию и завершиться\n"
+        "\n"
+        "  --help               эта справка\n"
+        "\n"
+        "Программа печатает путь линии первой строкой и работает до SIGINT или SIGTERM.\n"_cp1251);
+}
+
+}  // namespace zarvik12m::emulator

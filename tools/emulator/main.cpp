@@ -1,0 +1,286 @@
+// zarvik12m-emulator: a Zarvik-12M register on a pseudo-terminal, so that
+// the driver, the utility, the demo and the benchmarks run with no register
+// attached.
+
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "driver/common/cp1251.h"
+#include "tools/emulator/command_line.h"
+#include "tools/emulator/emulator.h"
+#include "tools/emulator/goods_generator.h"
+#include "tools/emulator/plu_file.h"
+
+namespace zarvik12m::emulator {
+
+namespace {
+
+using namespace zarvik12m::literals;
+
+// The program's texts are Windows-1251; the console is UTF-8. A tail (file
+// names, numbers) is printed as it stands.
+void Say(std::FILE* stream, std::string_view text, const std::string& tail = {})
+{
+    const std::string line = Cp1251ToUtf8(text) + tail + "\n";
+    std::fputs(line.c_str(), stream);
+    std::fflush(stream);
+}
+
+void Say(std::string_view text, const std::string& tail = {})
+{
+    Say(stdout, text, tail);
+}
+
+[[noreturn]] void ThrowSystemError(const char* what)
+{
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Where the trace goes: standard error or a file of its own.
+class TTraceSink {
+public:
+    explicit TTraceSink(const std::string& path)
+    {
+        if (!path.empty()) {
+            FFile = std::fopen(path.c_str(), "a");
+            if (FFile == nullptr) {
+                ThrowSystemError(path.c_str());
+            }
+        }
+    }
+    ~TTraceSink()
+    {
+        if (FFile != nullptr) {
+            static_cast<void>(std::fclose(FFile));
+        }
+    }
+    TTraceSink(const TTraceSink&) = delete;
+    TTraceSink& operator=(const TTraceSink&) = delete;
+
+    // Called on the emulator's thread only.
+    void Write(const std::string& line)
+    {
+        std::FILE* stream = FFile != nullptr ? FFile : stderr;
+        std::fputs((line + "\n").c_str(), stream);
+        std::fflush(stream);
+    }
+
+private:
+    std::FILE* FFile = nullptr;
+};
+
+// A symbolic link to the line for as long as the program serves it. An
+// old link at the path (left by a run that was killed) is replaced; any
+// other file there is left alone and refused.
+class TLineLink {
+public:
+    TLineLink(std::string path, const std::string& target) : FPath(std::move(path)), FTarget(target)
+    {
+        struct stat status {};
+        if (lstat(FPath.c_str(), &status) == 0 && !S_ISLNK(status.st_mode)) {
+            errno = EEXIST;
+            ThrowSystemError(FPath.c_str());
+        }
+        const std::string temporary = FPath + ".new" + std::to_string(getpid());
+        if (symlink(target.c_str(), temporary.c_str()) != 0) {
+            ThrowSystemError(temporary.c_str());
+        }
+        if (rename(temporary.c_str(), FPath.c_str()) != 0) {
+            const int error = errno;
+            static_cast<void>(unlink(temporary.c_str()));
+            errno = error;
+            ThrowSystemError(FPath.c_str());
+        }
+    }
+
+    // Removes the link unless someone has pointed it elsewhere meanwhile.
+    ~TLineLink()
+    {
+        char target[4096] = {};
+        const ssize_t length = readlink(FPath.c_str(), target, sizeof target - 1);
+        if (length >= 0 && std::string_view(target, static_cast<std::size_t>(length)) == FTarget) {
+            static_cast<void>(unlink(FPath.c_str()));
+        }
+    }
+
+    TLineLink(const TLineLink&) = delete;
+    TLineLink& operator=(const TLineLink&) = delete;
+
+private:
+    std::string FPath;
+    std::string FTarget;
+};
+
+std::string FaultsText(const TFaults& faults)
+{
+    std::string text;
+    const auto add = [&](std::string_view what, const std::string& value = {}) {
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += Cp1251ToUtf8(what) + value;
+    };
+    if (faults.NeverAnswer) {
+        add("не отвечает"_cp1251);
+    }
+    for (const auto& [command, status] : faults.ForcedStatus) {
+        add("на команду "_cp1251, std::to_string(command) + Cp1251ToUtf8(" статус "_cp1251) + std::to_string(status));
+    }
+    if (!faults.Garbage.empty()) {
+        add("мусор перед ответом: "_cp1251, HexText(faults.Garbage));
+    }
+    if (faults.ChunkSize != 0) {
+        add("ответ частями по "_cp1251, std::to_string(faults.ChunkSize) + Cp1251ToUtf8(" байт, пауза "_cp1251) +
+                                          std::to_string(faults.ChunkPause.count()) + Cp1251ToUtf8(" мс"_cp1251));
+    }
+    if (faults.ForeignNetNumber != 0) {
+        add("кадр для сетевого номера "_cp1251, std::to_string(faults.ForeignNetNumber));
+    }
+    if (faults.DuplicateAnswer) {
+        add("ответ дважды"_cp1251);
+    }
+    if (faults.AnswerDelay.count() != 0) {
+        add("задержка ответа "_cp1251, std::to_string(faults.AnswerDelay.count()) + Cp1251ToUtf8(" мс"_cp1251));
+    }
+    if (faults.BaudRate != 0) {
+        add("скорость линии "_cp1251, std::to_string(faults.BaudRate) + Cp1251ToUtf8(" бод"_cp1251));
+    }
+    if (faults.HangUpAfter != 0) {
+        add("разрыв после обменов: "_cp1251, std::to_string(faults.HangUpAfter));
+    }
+    return text.empty() ? Cp1251ToUtf8("нет"_cp1251) : text;
+}
+
+TGoodsTable InitialGoods(const TProgramOptions& options)
+{
+    if (options.Generate) {
+        return GenerateGoods(*options.Generate);
+    }
+    if (options.LoadPath.empty()) {
+        return {};
+    }
+    const TPluContents contents = LoadPluFile(options.LoadPath, options.Separator);
+    for (const std::size_t line : contents.RefusedLines) {
+        Say(stderr, "Пропущена строка "_cp1251,
+            std::to_string(line) + Cp1251ToUtf8(": номер товара вне 1..4000"_cp1251));
+    }
+    return contents.Goods;
+}
+
+int Run(const TProgramOptions& options)
+{
+    TEmulatorSettings settings;
+    settings.NetNumber = options.NetNumber;
+    settings.SerialNumber = options.SerialNumber;
+    settings.Faults = options.Faults;
+    settings.Goods = InitialGoods(options);
+
+    // SIGINT, SIGTERM and SIGHUP arrive through a descriptor: blocked here,
+    // before any thread starts, so that no thread takes them the old way.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGINT);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGHUP);
+    if (pthread_sigmask(SIG_BLOCK, &endSignals, nullptr) != 0) {
+        ThrowSystemError("pthread_sigmask");
+    }
+    const TFileDescriptor signals(signalfd(-1, &endSignals, SFD_CLOEXEC));
+    const TFileDescriptor serviceEnded(eventfd(0, EFD_CLOEXEC));
+    if (!signals.Valid() || !serviceEnded.Valid()) {
+        ThrowSystemError("signalfd");
+    }
+
+    std::unique_ptr<TTraceSink> trace;
+    if (options.Trace) {
+        trace = std::make_unique<TTraceSink>(options.TracePath);
+        settings.Trace = [sink = trace.get()](const std::string& line) { sink->Write(line); };
+    }
+    settings.OnServiceEnded = [fd = serviceEnded.Get()] {
+        const std::uint64_t one = 1;
+        static_cast<void>(::write(fd, &one, sizeof one));
+    };
+
+    TEmulator emulator(std::move(settings));
+    std::unique_ptr<TLineLink> link;
+    if (!options.LinkPath.empty()) {
+        link = std::make_unique<TLineLink>(options.LinkPath, emulator.SlavePath());
+    }
+
+    std::printf("%s\n", emulator.SlavePath().c_str());
+    Say("Эмулятор ККМ Зарвик-12М: сетевой номер "_cp1251,
+        std::to_string(options.NetNumber) + Cp1251ToUtf8(", заводской номер "_cp1251) + options.SerialNumber);
+    Say("Линия: "_cp1251, emulator.SlavePath() + (link ? " <- " + options.LinkPath : std::string()));
+    Say("Товаров в таблице: "_cp1251, std::to_string(emulator.GoodsCount()));
+    Say("Неисправности: "_cp1251, FaultsText(options.Faults));
+    Say("Ожидание команд; SIGINT (Ctrl+C) или SIGTERM завершает работу."_cp1251);
+
+    pollfd fds[2] = {{signals.Get(), POLLIN, 0}, {serviceEnded.Get(), POLLIN, 0}};
+    while (poll(fds, 2, -1) < 0) {
+        if (errno != EINTR) {
+            ThrowSystemError("poll");
+        }
+    }
+    if ((fds[0].revents & POLLIN) != 0) {
+        signalfd_siginfo received{};
+        if (::read(signals.Get(), &received, sizeof received) == static_cast<ssize_t>(sizeof received)) {
+            Say("Получен сигнал "_cp1251,
+                "SIG" + std::string(sigabbrev_np(static_cast<int>(received.ssi_signo))) + Cp1251ToUtf8(": завершение"_cp1251));
+        }
+    } else {
+        Say("Линия закрыта: завершение"_cp1251);
+    }
+
+    link.reset();
+    emulator.Stop();
+    Say("Обменов: "_cp1251, std::to_string(emulator.ExchangeCount()));
+    if (!options.SavePath.empty()) {
+        const TGoodsTable goods = emulator.GoodsTable();
+        SavePluFile(options.SavePath, goods, options.Separator);
+        Say("Таблица товаров записана: "_cp1251,
+            options.SavePath + " (" + std::to_string(goods.size()) + Cp1251ToUtf8(" товаров)"_cp1251));
+    }
+    return 0;
+}
+
+}  // namespace
+
+}  // namespace zarvik12m::emulator
+
+int main(int argc, char** argv)
+{
+    using namespace zarvik12m::emulator;
+    using namespace zarvik12m::literals;
+    // A closed console must not kill the program before it has cleaned up.
+    signal(SIGPIPE, SIG_IGN);
+    try {
+        const TProgramOptions options = ParseCommandLine(argc, argv);
+        if (options.Help) {
+            std::fputs(zarvik12m::Cp1251ToUtf8(UsageText()).c_str(), stdout);
+            return 0;
+        }
+        return Run(options);
+    } catch (const TCommandLineError& error) {
+        std::fprintf(stderr, "%s\n%s\n", error.what(),
+                     zarvik12m::Cp1251ToUtf8("Справка: zarvik12m-emulator --help"_cp1251).c_str());
+        return 2;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s%s\n", zarvik12m::Cp1251ToUtf8("Ошибка: "_cp1251).c_str(), error.what());
+        return 1;
+    }
+}
