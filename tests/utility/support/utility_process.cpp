@@ -30,6 +30,9 @@ TProcessOptions UtilityOptions(std::vector<std::string> arguments, const std::fi
     options.WorkingDirectory = workingDirectory;
     options.Environment["LOCPATH"] = TestLocaleDirectory().string();
     options.Environment["LC_ALL"] = locale;
+    if (RunpathHiddenBySanitizer) {
+        options.Environment["LD_LIBRARY_PATH"] = ZARVIK12M_LIBRARY_DIRECTORY;
+    }
     return options;
 }
 

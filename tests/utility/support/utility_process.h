@@ -23,8 +23,20 @@ std::filesystem::path TestLocaleDirectory();
 // Whether that folder holds the locale (the machine could build it).
 bool TestLocaleAvailable(const std::string& locale);
 
+// Whether the sanitizer runtime intercepts dlopen in this build: the
+// library is then searched as if the runtime had asked for it, without the
+// program's RUNPATH.
+inline constexpr bool RunpathHiddenBySanitizer =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#else
+    false;
+#endif
+
 // The utility with its arguments, run in the working directory under the
-// locale (LC_ALL, with LOCPATH at the test locales). Under C.UTF-8 (or any
+// locale (LC_ALL, with LOCPATH at the test locales). Where a sanitizer
+// hides the RUNPATH, LD_LIBRARY_PATH names build/lib instead, so that the
+// real library is found in every build. Under C.UTF-8 (or any
 // UTF-8 locale) the console bytes are UTF-8, so tests compare them with
 // plain literals; the PLU files stay Windows-1251.
 TProcessOptions UtilityOptions(std::vector<std::string> arguments, const std::filesystem::path& workingDirectory,
