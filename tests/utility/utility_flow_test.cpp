@@ -423,25 +423,35 @@ TEST_F(UtilityFlow, WriteDrawsTheBarAgainstTheNumberOfEntries)
     EXPECT_EQ(result.ExitCode, 0);
 }
 
+// A copy of the program in bin/ of the scratch folder, whose ../lib is
+// the scratch folder's lib/, and no LD_LIBRARY_PATH.
+TProcessOptions CopiedProgramOptions(const TProcessOptions& original, const std::filesystem::path& directory)
+{
+    std::filesystem::create_directory(directory / "bin");
+    std::filesystem::copy_file(testing::UtilityProgramPath(), directory / "bin" / "Zarvik12mPLU");
+    TProcessOptions options = original;
+    options.Program = directory / "bin" / "Zarvik12mPLU";
+    options.Environment["LD_LIBRARY_PATH"] = std::nullopt;
+    return options;
+}
+
 TEST_F(UtilityFlow, AMissingLibraryGivesOnlyTheLastResortReport)
 {
-    // A copy of the program whose ../lib holds no library.
-    std::filesystem::create_directory(Path("bin"));
-    std::filesystem::copy_file(testing::UtilityProgramPath(), Path("bin") / "Zarvik12mPLU");
-    TProcessOptions options = Options({"/p1", "/b9600", "/n1", "/c"});
-    options.Program = Path("bin") / "Zarvik12mPLU";
-    options.Environment["LD_LIBRARY_PATH"] = std::nullopt;
-    const TProcessResult result = RunProcess(options);
+    const TProcessResult result =
+        RunProcess(CopiedProgramOptions(Options({"/p1", "/b9600", "/n1", "/c"}), FDirectory.Path()));
     EXPECT_EQ(result.Output, "");
     EXPECT_EQ(result.Errors,
               "Exception std::runtime_error in module Zarvik12mPLU at TZarvik12mDll.\n"
               "Не могу загрузить libzarvik12m.so.\n\n");
     EXPECT_EQ(result.ExitCode, 1);
+}
 
-    // With the library in ../lib, as installed, the same copy finds it.
+TEST_F(UtilityFlow, AnInstalledProgramFindsTheLibraryInLib)
+{
     if (testing::RunpathHiddenBySanitizer) {
         GTEST_SKIP() << "the sanitizer's dlopen does not search the program's RUNPATH";
     }
+    const TProcessOptions options = CopiedProgramOptions(Options({"/p1", "/b9600", "/n1", "/c"}), FDirectory.Path());
     std::filesystem::create_directory(Path("lib"));
     std::filesystem::copy_file(std::filesystem::path(ZARVIK12M_STAND_IN_DIRECTORY) / "libzarvik12m.so",
                                Path("lib") / "libzarvik12m.so");
