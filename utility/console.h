@@ -16,8 +16,6 @@
 
 namespace zarvik12m {
 
-using namespace literals;
-
 // What is told of an exception that carries no message of its own.
 inline constexpr std::string_view UnknownErrorMessage = "Неизвестная ошибка"_cp1251;
 

@@ -1,5 +1,6 @@
 #include "utility/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string>

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "driver/common/cp1251.h"
 #include "utility/file_error.h"

@@ -55,8 +55,11 @@ bool RunFileWork(TConsole& console, const std::function<void()>& work)
 
 class TPluCommandRun {
 public:
-    TPluCommandRun(const TZarvik12mDll& dll, TConsole& console, const TPluParameters& parameters)
-        : FDll(dll), FConsole(console), FParameters(parameters)
+    // The goods belong to the caller, who frees them after the library has
+    // gone.
+    TPluCommandRun(const TZarvik12mDll& dll, TConsole& console, const TPluParameters& parameters,
+                   TZarvik12m_Goods& goods)
+        : FDll(dll), FConsole(console), FParameters(parameters), FGoods(goods)
     {
     }
 
@@ -73,9 +76,6 @@ public:
         }
         return Clear();
     }
-
-    // The goods are freed with the run, after the library has gone.
-    TZarvik12m_Goods& Goods() { return FGoods; }
 
 private:
     // The register's goods into the file, which is written only when the
@@ -132,7 +132,7 @@ private:
     const TZarvik12mDll& FDll;
     TConsole& FConsole;
     const TPluParameters& FParameters;
-    TZarvik12m_Goods FGoods;
+    TZarvik12m_Goods& FGoods;
     std::uint16_t FGoodsCount = 0;
 };
 
@@ -142,21 +142,19 @@ int RunZarvik12mPlu(std::unique_ptr<TZarvik12mDll>& dll, std::span<const std::st
 {
     int resultCode = ExitFailure;
     console.WriteLine(Banner);
-    std::optional<TZarvik12m_Goods> goods;
+    TZarvik12m_Goods goods;
     if (parameters.empty()) {
         PrintUsage(console);
     } else if (const std::optional<TPluParameters> settings = ParsePluParameters(parameters); !settings) {
         console.WriteLines({"", "Ошибка: Неверные параметры"_cp1251});
         PrintUsage(console);
     } else {
-        TPluCommandRun run(*dll, console, *settings);
-        if (run.Run()) {
+        if (TPluCommandRun(*dll, console, *settings, goods).Run()) {
             resultCode = ExitSuccess;
         }
-        goods = std::move(run.Goods());
     }
     dll.reset();
-    goods.reset();
+    goods = TZarvik12m_Goods{};
     if (resultCode == ExitSuccess) {
         console.WriteLines({"", "Команда выполнена успешно"_cp1251});
     }

@@ -112,20 +112,30 @@ protected:
         FStandIn["ZARVIK12M_STAND_IN_ERROR_MESSAGE"] = Utf8ToCp1251(message);
     }
 
-    // The export waits at the step until Release().
-    void HoldAt(int step)
+    // Runs the utility with the export held at the progress step until the
+    // bar (without its backspaces) is on the console, then lets it go on;
+    // nothing when the bar never came.
+    std::optional<TProcessResult> RunHeldAt(int step, const std::string& bar, TArguments arguments,
+                                            const std::string& locale = "C.UTF-8")
     {
-        ASSERT_EQ(::mkfifo(Path("hold").c_str(), 0600), 0);
+        if (::mkfifo(Path("hold").c_str(), 0600) != 0) {
+            ADD_FAILURE() << "mkfifo: " << errno;
+            return std::nullopt;
+        }
         FStandIn["ZARVIK12M_STAND_IN_HOLD"] = Path("hold").string();
         FStandIn["ZARVIK12M_STAND_IN_HOLD_AT"] = std::to_string(step);
-    }
-
-    void Release() const
-    {
+        TChildProcess child(Options(std::move(arguments), locale));
+        const std::string drawing = bar + std::string(60, '\b');
+        if (!child.WaitForOutput([&](std::string_view output) { return output.find(drawing) != output.npos; })) {
+            ADD_FAILURE() << "no bar " << bar << " in " << child.Output();
+            return std::nullopt;
+        }
+        // The export is at the step or about to open the pipe: this open
+        // waits for it.
         const int fifo = ::open(Path("hold").c_str(), O_WRONLY | O_CLOEXEC);
-        ASSERT_GE(fifo, 0);
         EXPECT_EQ(::write(fifo, "x", 1), 1);
         ::close(fifo);
+        return child.Finish();
     }
 
     [[nodiscard]] std::string Record() const { return ReadFileBytes(Path("record.txt")); }
@@ -305,15 +315,11 @@ TEST_F(UtilityFlow, LoadThatFailsToWriteKeepsThePreviousFile)
 TEST_F(UtilityFlow, LoadOfAFullTableDrawsTheBarAgainstFourThousand)
 {
     FStandIn["ZARVIK12M_STAND_IN_GOODS_COUNT"] = "4000";
-    HoldAt(2000);
-    TChildProcess child(Options({"/p1", "/b9600", "/n1", "/s59", "/lplu.txt"}));
-    const std::string halfway = Utf8Bar(30) + std::string(60, '\b');
-    ASSERT_TRUE(child.WaitForOutput([&](std::string_view output) { return output.find(halfway) != output.npos; }));
-    Release();
-    const TProcessResult result = child.Finish();
-    EXPECT_EQ(result.ExitCode, 0);
-    const testing::TConsoleOutput output = SplitProgressBars(result.Output, 3);
-    EXPECT_EQ(output.Text, Banner + Reading + Success);
+    const std::optional<TProcessResult> result =
+        RunHeldAt(2000, Utf8Bar(30), {"/p1", "/b9600", "/n1", "/s59", "/lplu.txt"});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->ExitCode, 0);
+    EXPECT_EQ(TextOf(*result), Banner + Reading + Success);
     EXPECT_EQ(ReadFileBytes(Path("plu.txt")).size(), 4000 * 64U);
 }
 
@@ -413,14 +419,10 @@ TEST_F(UtilityFlow, WriteTellsTheRegistersRefusal)
 TEST_F(UtilityFlow, WriteDrawsTheBarAgainstTheNumberOfEntries)
 {
     WriteFileBytes(Path("plu.txt"), "1\n2\n3\n4\n");
-    HoldAt(2);
-    TChildProcess child(Options({"/p1", "/b9600", "/n1", "/s59", "/wplu.txt"}));
-    const std::string halfway = Utf8Bar(30) + std::string(60, '\b');
-    ASSERT_TRUE(child.WaitForOutput([&](std::string_view output) { return output.find(halfway) != output.npos; }));
-    Release();
-    const TProcessResult result = child.Finish();
-    EXPECT_EQ(SplitProgressBars(result.Output, 3).Text, Banner + Writing + Success);
-    EXPECT_EQ(result.ExitCode, 0);
+    const std::optional<TProcessResult> result = RunHeldAt(2, Utf8Bar(30), {"/p1", "/b9600", "/n1", "/s59", "/wplu.txt"});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(TextOf(*result), Banner + Writing + Success);
+    EXPECT_EQ(result->ExitCode, 0);
 }
 
 // A copy of the program in bin/ of the scratch folder, whose ../lib is
@@ -508,15 +510,12 @@ TEST_P(UtilityLocale, ShowsTextsAndBarInTheLocalesCharset)
         GTEST_SKIP() << c.Locale << " was not built";
     }
     FStandIn["ZARVIK12M_STAND_IN_GOODS_COUNT"] = "4000";
-    HoldAt(2000);
-    TChildProcess child(Options({"/p1", "/b9600", "/n1", "/s59", "/lplu.txt"}, c.Locale));
-    const std::string halfway = c.HalfwayBar + std::string(60, '\b');
-    ASSERT_TRUE(child.WaitForOutput([&](std::string_view output) { return output.find(halfway) != output.npos; }));
-    Release();
-    const TProcessResult result = child.Finish();
+    const std::optional<TProcessResult> result =
+        RunHeldAt(2000, c.HalfwayBar, {"/p1", "/b9600", "/n1", "/s59", "/lplu.txt"}, c.Locale);
+    ASSERT_TRUE(result);
     const std::size_t barCharacterBytes = c.HalfwayBar.size() / 60;
-    EXPECT_EQ(SplitProgressBars(result.Output, barCharacterBytes).Text, c.Text(Banner + Reading + Success));
-    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(SplitProgressBars(result->Output, barCharacterBytes).Text, c.Text(Banner + Reading + Success));
+    EXPECT_EQ(result->ExitCode, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
