@@ -41,7 +41,8 @@ TEST(GetParam, FindsTheFirstParameterCarryingTheSwitch)
 
 TEST(ParsePluParameters, AcceptsTheThreeCommands)
 {
-    const std::optional<TPluParameters> load = ParsePluParameters(TParameters{"/p2", "/b9600", "/n5", "/s59", "/lplu.txt"});
+    const std::optional<TPluParameters> load =
+        ParsePluParameters(TParameters{"/p2", "/b9600", "/n5", "/s59", "/lplu.txt"});
     ASSERT_TRUE(load);
     EXPECT_EQ(load->PortNumber, 2);
     EXPECT_EQ(load->BaudRate, 9600);
@@ -50,7 +51,8 @@ TEST(ParsePluParameters, AcceptsTheThreeCommands)
     EXPECT_EQ(load->Command, pcLoad);
     EXPECT_EQ(load->FileName, "plu.txt");
 
-    const std::optional<TPluParameters> write = ParsePluParameters(TParameters{"/w", "/s$09", "/n99", "/b115200", "/p32"});
+    const std::optional<TPluParameters> write =
+        ParsePluParameters(TParameters{"/w", "/s$09", "/n99", "/b115200", "/p32"});
     ASSERT_TRUE(write);
     EXPECT_EQ(write->Command, pcWrite);
     EXPECT_EQ(write->FileName, "");

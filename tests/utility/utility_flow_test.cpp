@@ -213,7 +213,8 @@ TEST_F(UtilityFlow, OtherExceptionsOfClearEndTheRunThroughTheLastResortHandler)
         const char* Failure;
         std::string Report;
     } cases[] = {
-        {"other", "Exception (anonymous namespace)::EStandInFault in module Zarvik12mPLU at main.\nstand-in fault.\n\n"},
+        {"other",
+         "Exception (anonymous namespace)::EStandInFault in module Zarvik12mPLU at main.\nstand-in fault.\n\n"},
         {"foreign", "Exception int in module Zarvik12mPLU at main.\nНеизвестная ошибка.\n\n"},
     };
     for (const auto& c : cases) {
@@ -419,7 +420,8 @@ TEST_F(UtilityFlow, WriteTellsTheRegistersRefusal)
 TEST_F(UtilityFlow, WriteDrawsTheBarAgainstTheNumberOfEntries)
 {
     WriteFileBytes(Path("plu.txt"), "1\n2\n3\n4\n");
-    const std::optional<TProcessResult> result = RunHeldAt(2, Utf8Bar(30), {"/p1", "/b9600", "/n1", "/s59", "/wplu.txt"});
+    const std::optional<TProcessResult> result =
+        RunHeldAt(2, Utf8Bar(30), {"/p1", "/b9600", "/n1", "/s59", "/wplu.txt"});
     ASSERT_TRUE(result);
     EXPECT_EQ(TextOf(*result), Banner + Writing + Success);
     EXPECT_EQ(result->ExitCode, 0);

@@ -127,8 +127,9 @@ TChildProcess::TChildProcess(const TProcessOptions& options)
         RaiseSystemError("fork");
     }
     if (FId == 0) {
-        ExecChild(program.c_str(), arguments.data(), environment.data(), directory.empty() ? nullptr : directory.c_str(),
-                  childInput, output[1], errors[1], options.FileSizeLimit);
+        const char* childDirectory = directory.empty() ? nullptr : directory.c_str();
+        ExecChild(program.c_str(), arguments.data(), environment.data(), childDirectory, childInput, output[1],
+                  errors[1], options.FileSizeLimit);
     }
     ::close(output[1]);
     ::close(errors[1]);
