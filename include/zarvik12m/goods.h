@@ -36,7 +36,10 @@ struct TZarvik12m_ShortString {
     {
         const std::size_t length = std::min(text.size(), N);
         std::memset(Chars, 0, N);
-        std::memcpy(Chars, text.data(), length);
+        // An empty view may carry no pointer at all, which memcpy must not get.
+        if (length != 0) {
+            std::memcpy(Chars, text.data(), length);
+        }
         Length = static_cast<std::uint8_t>(length);
     }
 

@@ -1,0 +1,107 @@
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "utility/command_line.h"
+
+namespace zarvik12m {
+namespace {
+
+using TParameters = std::vector<std::string>;
+
+TEST(GetParam, FindsTheFirstParameterCarryingTheSwitch)
+{
+    const struct {
+        TParameters Parameters;
+        char Letter;
+        bool Found;
+        std::string Value;
+    } cases[] = {
+        {{"/p1", "/b9600"}, 'p', true, "1"},
+        {{"/p1", "/b9600"}, 'b', true, "9600"},
+        {{"/p1", "/b9600"}, 'n', false, ""},
+        {{"/P1"}, 'p', false, ""},                              // case-sensitive
+        {{"x/p5"}, 'p', true, "p5"},                            // the first two characters go, whatever they are
+        {{"/p3", "/p5"}, 'p', true, "3"},                       // the first occurrence counts
+        {{"/lC:/c/plu.txt"}, 'l', true, "C:/c/plu.txt"},
+        {{"/lC:/c/plu.txt"}, 'c', true, "C:/c/plu.txt"},        // a slash path carries another switch
+        {{"/lC:\\c\\plu.txt"}, 'c', false, ""},                 // a backslash path does not
+        {{"/l"}, 'l', true, ""},
+        {{"/cabc"}, 'c', true, "abc"},
+        {{"", "/"}, 'p', false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string value = "previous";
+        EXPECT_EQ(GetParam(c.Parameters, c.Letter, value), c.Found) << c.Parameters.front() << " /" << c.Letter;
+        EXPECT_EQ(value, c.Value) << c.Parameters.front() << " /" << c.Letter;
+    }
+}
+
+TEST(ParsePluParameters, AcceptsTheThreeCommands)
+{
+    const std::optional<TPluParameters> load =
+        ParsePluParameters(TParameters{"/p2", "/b9600", "/n5", "/s59", "/lplu.txt"});
+    ASSERT_TRUE(load);
+    EXPECT_EQ(load->PortNumber, 2);
+    EXPECT_EQ(load->BaudRate, 9600);
+    EXPECT_EQ(load->NetNumber, 5);
+    EXPECT_EQ(load->Separator(), ';');
+    EXPECT_EQ(load->Command, pcLoad);
+    EXPECT_EQ(load->FileName, "plu.txt");
+
+    const std::optional<TPluParameters> write =
+        ParsePluParameters(TParameters{"/w", "/s$09", "/n99", "/b115200", "/p32"});
+    ASSERT_TRUE(write);
+    EXPECT_EQ(write->Command, pcWrite);
+    EXPECT_EQ(write->FileName, "");
+    EXPECT_EQ(write->Separator(), '\t');
+
+    const std::optional<TPluParameters> clear = ParsePluParameters(TParameters{"/p1", "/b9600", "/n1", "/c"});
+    ASSERT_TRUE(clear);
+    EXPECT_EQ(clear->Command, pcClear);
+}
+
+TEST(ParsePluParameters, RefusesInvalidCombinationsAndValues)
+{
+    const TParameters cases[] = {
+        {"/b9600", "/n1", "/c"},                          // no /p
+        {"/p1", "/n1", "/c"},                             // no /b
+        {"/p1", "/b9600", "/c"},                          // no /n
+        {"/p1", "/b9600", "/n1"},                         // no command
+        {"/p1", "/b9600", "/n1", "/lplu.txt"},            // /l without /s
+        {"/p1", "/b9600", "/n1", "/w"},                   // /w without /s
+        {"/p1", "/b9600", "/n1", "/s59", "/l", "/w"},     // two commands
+        {"/p1", "/b9600", "/n1", "/s59", "/lC:/c/plu.txt"},
+        {"/P1", "/b9600", "/n1", "/c"},
+        {"x/p5", "/b9600", "/n1", "/c"},
+        {"/p", "/b9600", "/n1", "/c"},                    // an empty value is no integer
+        {"/p1", "/b9600.0", "/n1", "/c"},
+        {"/p1", "/b9600", "/n1", "/sx", "/c"},            // /s with /c must still be an integer
+        {"/p0", "/b9600", "/n1", "/c"},                   // outside the library's ports 1..32
+        {"/p33", "/b9600", "/n1", "/c"},
+        {"/p-1", "/b9600", "/n1", "/c"},
+        {"/p1", "/b9600", "/n0", "/c"},                   // outside the network numbers 1..99
+        {"/p1", "/b9600", "/n100", "/c"},
+    };
+    for (const TParameters& parameters : cases) {
+        std::string line;
+        for (const std::string& parameter : parameters) {
+            line += parameter + " ";
+        }
+        EXPECT_EQ(ParsePluParameters(parameters), std::nullopt) << line;
+    }
+}
+
+TEST(ParsePluParameters, TakesTheFirstOfARepeatedSwitchAndAllowsSeparatorWithClear)
+{
+    const std::optional<TPluParameters> parameters =
+        ParsePluParameters(TParameters{"/p3", "/p5", "/b9600", "/n1", "/s59", "/c", "/cx"});
+    ASSERT_TRUE(parameters);
+    EXPECT_EQ(parameters->PortNumber, 3);
+    EXPECT_EQ(parameters->Command, pcClear);
+}
+
+}  // namespace
+}  // namespace zarvik12m

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/utility/support/child_process.h"
+
+// Running the built Zarvik12mPLU in tests: against the stand-in library
+// here, and against the real library and the register emulator elsewhere.
+
+namespace zarvik12m::testing {
+
+// build/bin/Zarvik12mPLU: its RUNPATH finds build/lib/libzarvik12m.so
+// unless LD_LIBRARY_PATH names another folder holding that file.
+std::filesystem::path UtilityProgramPath();
+
+// The folder of the Russian locales that the build makes for the tests.
+std::filesystem::path TestLocaleDirectory();
+
+// Whether that folder holds the locale (the machine could build it).
+bool TestLocaleAvailable(const std::string& locale);
+
+// Whether the sanitizer runtime intercepts dlopen in this build: the
+// library is then searched as if the runtime had asked for it, without the
+// program's RUNPATH.
+inline constexpr bool RunpathHiddenBySanitizer =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#else
+    false;
+#endif
+
+// The utility with its arguments, run in the working directory under the
+// locale (LC_ALL, with LOCPATH at the test locales). Where a sanitizer
+// hides the RUNPATH, LD_LIBRARY_PATH names build/lib instead, so that the
+// real library is found in every build. Under C.UTF-8 (or any
+// UTF-8 locale) the console bytes are UTF-8, so tests compare them with
+// plain literals; the PLU files stay Windows-1251.
+TProcessOptions UtilityOptions(std::vector<std::string> arguments, const std::filesystem::path& workingDirectory,
+                               const std::string& locale = "C.UTF-8");
+
+// Console output taken apart: the text without the progress bar's
+// drawings, and the drawings (each the bar without its backspaces).
+struct TConsoleOutput {
+    std::string Text;
+    std::vector<std::string> Bars;
+};
+
+// A drawing is width characters of bytesPerCharacter bytes each (1 under
+// CP1251 and IBM866, 3 under UTF-8) followed by width backspaces.
+TConsoleOutput SplitProgressBars(std::string_view output, std::size_t bytesPerCharacter = 1, std::size_t width = 60);
+
+}  // namespace zarvik12m::testing

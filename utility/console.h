@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "driver/common/cp1251.h"
+#include "driver/platform/critical_section.h"
+
+// The utility's console. Its texts are Windows-1251 and its progress bar
+// uses two DOS shade characters; the console shows them in the charset of
+// the environment's locale. Every write goes out whole and at once (nothing
+// is buffered) under one lock, so that the worker thread's error lines and
+// the main thread's progress bar never mix.
+
+namespace zarvik12m {
+
+// What is told of an exception that carries no message of its own.
+inline constexpr std::string_view UnknownErrorMessage = "Неизвестная ошибка"_cp1251;
+
+enum TConsoleCharset : std::uint8_t {
+    csUtf8,         // UTF-8, also for plain ASCII locales and unknown charsets
+    csWindows1251,  // the texts as they are
+    csDos866,       // the DOS Cyrillic code page of the register
+};
+
+// The console charset of a locale's codeset name (nl_langinfo(CODESET)).
+TConsoleCharset ConsoleCharsetOfCodeset(std::string_view codeset);
+
+// Takes the environment's locale for the character type (LC_ALL, LC_CTYPE,
+// LANG) and tells its console charset.
+TConsoleCharset EnvironmentConsoleCharset();
+
+// Windows-1251 text in the console's charset.
+std::string WinTextToConsole(std::string_view text, TConsoleCharset charset);
+
+// DOS Cyrillic text (the progress bar's shades) in the console's charset.
+// Windows-1251 has no shade characters: there dark is '#' and light '-'.
+std::string DosTextToConsole(std::string_view text, TConsoleCharset charset);
+
+class TConsole {
+public:
+    TConsole(int outputDescriptor, int errorDescriptor, TConsoleCharset charset) noexcept
+        : FOutput(outputDescriptor), FError(errorDescriptor), FCharset(charset)
+    {
+    }
+
+    TConsole(const TConsole&) = delete;
+    TConsole& operator=(const TConsole&) = delete;
+
+    [[nodiscard]] TConsoleCharset Charset() const noexcept { return FCharset; }
+    [[nodiscard]] int OutputDescriptor() const noexcept { return FOutput; }
+
+    // Windows-1251 lines on standard output, as one write; an empty text is
+    // a blank line.
+    void WriteLines(std::initializer_list<std::string_view> lines);
+    void WriteLine(std::string_view line) { WriteLines({line}); }
+
+    // The progress bar (DOS text) and as many backspaces as the bar is wide,
+    // bringing the cursor back to its start.
+    void WriteProgress(std::string_view dosBar, std::size_t width);
+
+    // Windows-1251 lines on standard error, as one write.
+    void WriteErrorLines(std::initializer_list<std::string_view> lines);
+
+private:
+    void WriteConverted(int descriptor, std::initializer_list<std::string_view> lines);
+
+    int FOutput;
+    int FError;
+    TConsoleCharset FCharset;
+    TCriticalSection FLock;
+};
+
+}  // namespace zarvik12m
