@@ -1,6 +1,5 @@
 #include "driver/processing/rx_command_thread.h"
 
-#include <algorithm>
 #include <span>
 
 #include "driver/common/cp1251.h"
@@ -60,43 +59,28 @@ void TRXCommandThread::Execute(TThread& thread)
                                  break;
                              }
                              if (count > 0) {
-                                 ScanReceived(thread, count);
+                                 ScanForFrames(FEncoder, std::span(FReceiveBuffer).first(count), *this);
                              }
                          }
                      });
 }
 
-// One pass over a fresh copy of the input queue. The copy starts where the
-// queue starts and removals always take the queue's front, so the two stay
-// aligned while the read thread appends behind.
-void TRXCommandThread::ScanReceived(TThread& thread, std::uint16_t count)
+// One recognised frame of a pass over a fresh copy of the input queue. The
+// copy starts where the queue starts and removals always take the queue's
+// front, so the two stay aligned while the read thread appends behind.
+void TRXCommandThread::OnFrame(std::span<const std::uint8_t> skipped, TCommand& command, std::uint16_t consumed)
 {
-    std::uint16_t position = 0;
-    std::uint16_t skipped = 0;
-    while (!thread.Terminated() && position < count) {
-        const auto window = static_cast<std::uint16_t>(std::min<unsigned>(count - position, MaxFrameLength));
-        std::uint16_t frameLength = window;
-        TCommand received;
-        if (!FEncoder.DecodeFrame(received, std::span(FReceiveBuffer).subspan(position, window), frameLength)) {
-            ++skipped;
-            ++position;
-            continue;
-        }
-        if (skipped > 0) {
-            StoreSkipped(position, skipped);
-        }
-        StoreReceived(received);
-        RemoveInput(static_cast<std::uint16_t>(skipped + frameLength));
-        skipped = 0;
-        position = static_cast<std::uint16_t>(position + frameLength);
+    if (!skipped.empty()) {
+        StoreSkipped(skipped);
     }
+    StoreReceived(command);
+    RemoveInput(consumed);
 }
 
-void TRXCommandThread::StoreSkipped(std::uint16_t position, std::uint16_t skipped)
+void TRXCommandThread::StoreSkipped(std::span<const std::uint8_t> skipped)
 {
     const TCommand unknown = FEncoder.InitCommand(UnknownCommand, 0);
-    TCommandEncoder::DecodeData(unknown,
-                                std::span<const std::uint8_t>(FReceiveBuffer).subspan(position - skipped, skipped));
+    TCommandEncoder::DecodeData(unknown, skipped);
     TRXCommandQueue& queue = FEncoder.RXQueue();
     const TCriticalSection::TGuard lock(queue);
     queue.Enqueue(unknown);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "driver/platform/thread.h"
+#include "driver/processing/frame_scan.h"
 #include "driver/port/read_queue.h"
 #include "driver/protocol/command.h"
 
@@ -20,7 +21,7 @@ class TCommandEncoder;
 //
 // Runs from construction (one step above normal priority) until
 // destruction; an error escaping its body ends it, kept by the thread.
-class TRXCommandThread {
+class TRXCommandThread final : private TFrameSink {
 public:
     explicit TRXCommandThread(TCommandEncoder& encoder);
     ~TRXCommandThread();
@@ -32,8 +33,9 @@ public:
 
 private:
     void Execute(TThread& thread);
-    void ScanReceived(TThread& thread, std::uint16_t count);
-    void StoreSkipped(std::uint16_t position, std::uint16_t skipped);
+    void OnFrame(std::span<const std::uint8_t> skipped, TCommand& command, std::uint16_t consumed) override;
+    [[nodiscard]] bool Stopping() const override { return FThread.Terminated(); }
+    void StoreSkipped(std::span<const std::uint8_t> skipped);
     void StoreReceived(TCommand& command);
     void RemoveInput(std::uint16_t count);
 
