@@ -56,6 +56,7 @@ void TReadQueue::Remove(std::size_t count)
     if (count != 0) {
         std::memmove(FQueueData.data(), FQueueData.data() + count, FCount - count);
         FCount = static_cast<std::uint16_t>(FCount - count);
+        FRemovedTotal += count;
     }
 }
 

@@ -41,12 +41,20 @@ public:
 
     [[nodiscard]] std::uint16_t Count() const noexcept { return FCount; }
 
+    // Bytes ever removed from the front: the place in the whole received
+    // stream of the byte that is now first.
+    [[nodiscard]] std::uint64_t RemovedTotal() const noexcept { return FRemovedTotal; }
+
+    // Bytes ever received: the place in the stream of the next byte to come.
+    [[nodiscard]] std::uint64_t ReceivedTotal() const noexcept { return FRemovedTotal + FCount; }
+
     [[nodiscard]] TEvent& DataEvent() noexcept { return FDataEvent; }
 
 private:
     const TCOMPort& FPort;
     std::array<std::uint8_t, Capacity> FQueueData{};
     std::uint16_t FCount = 0;
+    std::uint64_t FRemovedTotal = 0;
     TEvent FDataEvent{TEvent::rmAutoReset, false};
 };
 

@@ -51,6 +51,7 @@ void TRXCommandThread::Execute(TThread& thread)
                              {
                                  const TCriticalSection::TGuard lock(input);
                                  count = input.Count();
+                                 FPassStart = input.RemovedTotal();
                                  if (count > 0) {
                                      input.Peek(FReceiveBuffer.data(), count);
                                  }
@@ -73,8 +74,9 @@ void TRXCommandThread::OnFrame(std::span<const std::uint8_t> skipped, TCommand& 
     if (!skipped.empty()) {
         StoreSkipped(skipped);
     }
-    StoreReceived(command);
+    StoreReceived(command, FPassStart + skipped.size());
     RemoveInput(consumed);
+    FPassStart += consumed;
 }
 
 void TRXCommandThread::StoreSkipped(std::span<const std::uint8_t> skipped)
@@ -86,7 +88,7 @@ void TRXCommandThread::StoreSkipped(std::span<const std::uint8_t> skipped)
     queue.Enqueue(unknown);
 }
 
-void TRXCommandThread::StoreReceived(TCommand& command)
+void TRXCommandThread::StoreReceived(TCommand& command, std::uint64_t frameStart)
 {
     TRXCommandQueue& rxQueue = FEncoder.RXQueue();
     if (command.CommandType != ctKKMResponse) {
@@ -100,6 +102,12 @@ void TRXCommandThread::StoreReceived(TCommand& command)
     {
         const TCriticalSection::TGuard lock(txQueue);
         request = txQueue.FindMatch(csProcessed, command.NetNumber, command.ProtocolCommand);
+    }
+    if (request.ID != 0 && frameStart < request.InputMark) {
+        // The frame began to arrive before the command was sent, so it
+        // answers something earlier: a register repeating its last answer
+        // must not have that answer taken for the new command's.
+        request = TCommand{};
     }
     if (request.ID == 0) {
         command.State = csUndefined;

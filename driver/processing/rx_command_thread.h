@@ -36,11 +36,12 @@ private:
     void OnFrame(std::span<const std::uint8_t> skipped, TCommand& command, std::uint16_t consumed) override;
     [[nodiscard]] bool Stopping() const override { return FThread.Terminated(); }
     void StoreSkipped(std::span<const std::uint8_t> skipped);
-    void StoreReceived(TCommand& command);
+    void StoreReceived(TCommand& command, std::uint64_t frameStart);
     void RemoveInput(std::uint16_t count);
 
     TCommandEncoder& FEncoder;
     std::array<std::uint8_t, TReadQueue::Capacity> FReceiveBuffer{};
+    std::uint64_t FPassStart = 0;  // place in the received stream of the copy's first byte
     TThread FThread;  // last: stopped before the members its body uses go
 };
 

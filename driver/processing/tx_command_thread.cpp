@@ -81,7 +81,13 @@ void TTXCommandThread::SendServerCommand(TCommand& command)
     // The command counts as sent before its bytes leave: a register that
     // answers while the write call is still returning (an adapter, a fast
     // peer) must find it waiting for its answer, or the answer would be
-    // taken for a stray one and the caller would wait in vain.
+    // taken for a stray one and the caller would wait in vain. What has
+    // been received by now cannot be its answer (see the receive thread).
+    {
+        TReadQueue& input = FEncoder.Port().InputQueue();
+        const TCriticalSection::TGuard lock(input);
+        command.InputMark = input.ReceivedTotal();
+    }
     command.State = csProcessed;
     command.StateTime = Now();
     {

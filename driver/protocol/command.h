@@ -40,6 +40,10 @@ struct TCommand {
     std::uint8_t ProtocolCommand = 0;
     std::uint8_t CommandNumber = 0;   // 1..66
     TCommandDataPtr Data;             // the record of CommandNumber; null without payload
+
+    // For a sent command: how many bytes the port had received when it
+    // was sent. Its answer cannot begin before that point of the stream.
+    std::uint64_t InputMark = 0;
 };
 
 template <class TRecord>

@@ -268,6 +268,58 @@ TEST_F(EngineOnALine, AnAnswerPairsWithTheOldestSentCommandOfItsRegisterAndCode)
     EXPECT_EQ(FEngine.TXQueue().FindByState(csCreated).ID, notYetSent.ID);
 }
 
+TEST_F(EngineOnALine, AnAnswerThatBeganBeforeItsCommandWasSentIsNotPaired)
+{
+    // A command sent after the answer's first byte had arrived: that answer
+    // repeats an earlier one (a register sending its answer twice).
+    TCommand waiting = FEngine.InitCommand(48, 1);
+    waiting.State = csProcessed;
+    {
+        TReadQueue& input = FEngine.Port().InputQueue();
+        const TCriticalSection::TGuard lock(input);
+        waiting.InputMark = input.ReceivedTotal() + 1;
+    }
+    {
+        const TCriticalSection::TGuard lock(FEngine.TXQueue());
+        FEngine.TXQueue().Enqueue(waiting);
+    }
+    FLine.Send(GoodsFoundAnswer("EARLIER"));
+    ASSERT_TRUE(Eventually([&] { return CountOf(FEngine.RXQueue()) == 1; }));
+    EXPECT_EQ(ReceivedEntry(0).State, csUndefined);
+    EXPECT_NE(ReceivedEntry(0).ID, waiting.ID);
+    EXPECT_EQ(waiting.Event->WaitFor(0), TEvent::wrTimeout);
+
+    // The next answer starts after the mark: it is the command's.
+    FLine.Send(GoodsFoundAnswer("ITS OWN"));
+    ASSERT_EQ(waiting.Event->WaitFor(10000), TEvent::wrSignaled);
+    EXPECT_EQ(ReceivedEntry(1).ID, waiting.ID);
+}
+
+TEST_F(EngineOnALine, ARepeatedAnswerIsNotTakenForTheNextCommands)
+{
+    // Every answer comes twice in one burst; each command still gets the
+    // answer to itself.
+    std::thread registerSide([this] {
+        for (std::uint16_t code = 1; code <= 200; ++code) {
+            if (FLine.Receive(6) != ReadGoodsRequest(code)) {
+                return;
+            }
+            TBytes twice = GoodsFoundAnswer(std::to_string(code));
+            const TBytes again = twice;
+            twice.insert(twice.end(), again.begin(), again.end());
+            FLine.Send(twice);
+        }
+    });
+    for (std::uint16_t code = 1; code <= 200; ++code) {
+        const TCommandData request = ReadGoods(code);
+        const TAnswer result = Execute(FEngine, 48, &request);
+        ASSERT_EQ(result.Number, 11) << code;
+        const std::string barcode = DataAs<TRX_READ_TOV_DataIn>(result.Data).Barcode.Str();
+        ASSERT_EQ(barcode.substr(0, barcode.find(' ')), std::to_string(code));
+    }
+    registerSide.join();
+}
+
 TEST_F(EngineOnALine, EveryExchangeOfAQuickRegisterIsAnswered)
 {
     // A register answering the instant it has a request, as an adapter on
