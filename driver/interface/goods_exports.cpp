@@ -85,6 +85,8 @@ void LoadGoods(std::uint8_t port, std::int32_t baudRate, std::uint8_t netNumber,
     BeginProgress(port, MaxGoodsCount);
     count = 0;
     goods.assign(MaxGoodsCount, TZarvik12m_GoodsItem{});
+    // An engine that cannot be made leaves the array as sized above; from
+    // the engine on, every way out cuts it to the entries read.
     TExportSession session(port, netNumber);
     const TGoodsCut cut(goods, count);
     session.Start(baudRate);

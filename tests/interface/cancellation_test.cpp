@@ -33,16 +33,25 @@ std::future<std::uint16_t> LoadAsync(std::uint8_t port, TZarvik12m_Goods& goods)
     });
 }
 
-using CancellationTest = ExportsTest;
+class CancellationTest : public ExportsTest {
+protected:
+    // Writes the goods on COM1 and asks for a stop while the register holds
+    // back its answer to the given write.
+    std::future<void> WriteStoppedDuring(const TZarvik12m_Goods& goods, std::size_t write)
+    {
+        Hold().Arm(write);
+        std::future<void> writing = WriteAsync(Port, goods);
+        EXPECT_TRUE(Hold().WaitUntilHeld());
+        Driver().ProgressProcessStop(Port);
+        Hold().Release();
+        return writing;
+    }
+};
 
 TEST_F(CancellationTest, AStopDuringTheFifthWriteEndsTheWriteBeforeTheSixth)
 {
     const TZarvik12m_Goods goods = Delivered(GenerateGoods(100));
-    Hold().Arm(5);
-    std::future<void> writing = WriteAsync(Port, goods);
-    ASSERT_TRUE(Hold().WaitUntilHeld());
-    Driver().ProgressProcessStop(Port);
-    Hold().Release();
+    std::future<void> writing = WriteStoppedDuring(goods, 5);
     ExpectError([&] { writing.get(); }, ecCancelled, {});
     EXPECT_EQ(Position(), 5);
     EXPECT_EQ(Maximum(), 4000);
@@ -53,11 +62,7 @@ TEST_F(CancellationTest, AStopDuringTheFifthWriteEndsTheWriteBeforeTheSixth)
 TEST_F(CancellationTest, AStopDuringTheLastCommandComesTooLate)
 {
     const TZarvik12m_Goods goods = Delivered(GenerateGoods(3));
-    Hold().Arm(3);
-    std::future<void> writing = WriteAsync(Port, goods);
-    ASSERT_TRUE(Hold().WaitUntilHeld());
-    Driver().ProgressProcessStop(Port);
-    Hold().Release();
+    std::future<void> writing = WriteStoppedDuring(goods, 3);
     EXPECT_NO_THROW(writing.get());
     EXPECT_EQ(Position(), 3);
 }

@@ -49,18 +49,17 @@ TEST_F(GetPropertiesTest, ASilentRegisterFailsWithTheDevicePartFilledIn)
 // the library throws by its name.
 TEST_F(GetPropertiesTest, ErrorsReachTheCallerAsEZarvik12mError)
 {
-    Register().SetNetNumber(2);
     const TPortVariable nowhere(Port, (FScratch.Path() / "gone").string());
     TZarvik12m_Properties properties{};
     try {
-        Driver().GetProperties(Port, TestBaudRate, 2, properties);
+        Driver().GetProperties(Port, TestBaudRate, TestNetNumber, properties);
         FAIL() << "no error";
     } catch (const EZarvik12mError& error) {
         EXPECT_EQ(error.ErrorCode(), ecPortOpen);
     } catch (const std::exception& error) {
         FAIL() << "caught as another class: " << error.what();
     }
-    EXPECT_TRUE(properties.DeviceName.empty());
+    EXPECT_TRUE(properties.DeviceName.empty());  // nothing is filled in when the port does not open
 }
 
 }  // namespace
