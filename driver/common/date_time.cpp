@@ -55,14 +55,39 @@ constexpr int DaysInMonth(int year, int month)
     return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
 }
 
+// The time formats of the environment, made once and released when the
+// module goes: the library is loaded and unloaded by its callers, and a
+// locale left behind at unloading would be lost for good.
+class TEnvironmentTimeLocale {
+public:
+    TEnvironmentTimeLocale()
+        : FLocale(newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr)))
+    {
+        if (FLocale == static_cast<locale_t>(nullptr)) {
+            FLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+        }
+    }
+
+    ~TEnvironmentTimeLocale()
+    {
+        if (FLocale != static_cast<locale_t>(nullptr)) {
+            freelocale(FLocale);
+        }
+    }
+
+    TEnvironmentTimeLocale(const TEnvironmentTimeLocale&) = delete;
+    TEnvironmentTimeLocale& operator=(const TEnvironmentTimeLocale&) = delete;
+
+    [[nodiscard]] locale_t Get() const noexcept { return FLocale; }
+
+private:
+    locale_t FLocale;
+};
+
 locale_t EnvironmentTimeLocale()
 {
-    static const locale_t locale = [] {
-        locale_t fromEnvironment = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-        return fromEnvironment != nullptr ? fromEnvironment
-                                          : newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
-    }();
-    return locale;
+    static const TEnvironmentTimeLocale locale;
+    return locale.Get();
 }
 
 std::string FormatPart(const char* format, const std::tm& time, locale_t locale)

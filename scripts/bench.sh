@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release (build-release/) and runs them:
+#   bench_load_goods_instant  LoadGoods of 4000 goods against the emulator
+#                             answering at once, beside the bare exchange
+#   bench_load_goods_paced    LoadGoods against the emulator paced at 115200
+#                             baud (4000 goods) and 9600 baud (200 goods):
+#                             line efficiency
+# The figures depend on the machine and on what else it runs; run them on
+# a quiet machine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-dependencies.sh"
+cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARVIK12M_BUILD_TESTS=OFF >/dev/null
+cmake --build "$root/build-release" -j 2 --target bench_load_goods_instant bench_load_goods_paced
+echo
+"$root/build-release/bench/bench_load_goods_instant"
+echo
+"$root/build-release/bench/bench_load_goods_paced"

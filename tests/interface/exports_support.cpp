@@ -1,0 +1,195 @@
+#include "tests/interface/exports_support.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "driver/common/cp1251.h"
+#include "driver/platform/dynamic_library.h"
+#include "tools/emulator/goods_generator.h"
+#include "tools/emulator/wire.h"
+
+void PrintTo(const TZarvik12m_GoodsItem& item, std::ostream* stream)
+{
+    *stream << "{" << item.Code << " '" << item.Barcode.View() << "' " << item.Price << " '"
+            << zarvik12m::Cp1251ToUtf8(item.Name.View()) << "' " << int{item.Group} << " " << item.Quantity << "}";
+}
+
+namespace zarvik12m::testing {
+
+namespace {
+
+template <typename TFunction>
+void BindExport(TDynamicLibrary& library, const char* name, TFunction& function)
+{
+    function = reinterpret_cast<TFunction>(library.Bind(name));
+    if (function == nullptr) {
+        throw std::runtime_error(std::string("no export ") + name + ": " + library.LastError());
+    }
+}
+
+TDriverExports LoadDriver()
+{
+    static TDynamicLibrary library(ZARVIK12M_LIBRARY_PATH);
+    if (!library.Loaded()) {
+        throw std::runtime_error("cannot load " + std::string(ZARVIK12M_LIBRARY_PATH) + ": " + library.LastError());
+    }
+    TDriverExports exports;
+    BindExport(library, LoadGoodsExportName, exports.LoadGoods);
+    BindExport(library, WriteGoodsExportName, exports.WriteGoods);
+    BindExport(library, ClearGoodsExportName, exports.ClearGoods);
+    BindExport(library, GetPropertiesExportName, exports.GetProperties);
+    BindExport(library, GetProgressPositionExportName, exports.GetProgressPosition);
+    BindExport(library, GetProgressMaxExportName, exports.GetProgressMax);
+    BindExport(library, ProgressProcessStopExportName, exports.ProgressProcessStop);
+    return exports;
+}
+
+emulator::TEmulatorSettings WithTrace(emulator::TEmulatorSettings settings, TAnswerHold& hold)
+{
+    settings.Trace = hold.Trace();
+    return settings;
+}
+
+}  // namespace
+
+const TDriverExports& Driver()
+{
+    static const TDriverExports exports = LoadDriver();
+    return exports;
+}
+
+std::function<void(const std::string&)> TAnswerHold::Trace()
+{
+    return [this](const std::string& line) { OnTrace(line); };
+}
+
+void TAnswerHold::Arm(std::size_t frameNumber)
+{
+    const std::lock_guard lock(FLock);
+    FHoldAt = frameNumber;
+}
+
+bool TAnswerHold::WaitUntilHeld()
+{
+    std::unique_lock lock(FLock);
+    return FChanged.wait_for(lock, LongWait, [this] { return FHeld; });
+}
+
+void TAnswerHold::Release()
+{
+    const std::lock_guard lock(FLock);
+    FReleased = true;
+    FChanged.notify_all();
+}
+
+void TAnswerHold::OnTrace(const std::string& line)
+{
+    // Trace lines are "<time> RX <bytes> ..." for each frame received.
+    if (line.find(" RX ") == std::string::npos) {
+        return;
+    }
+    std::unique_lock lock(FLock);
+    if (++FFrames != FHoldAt) {
+        return;
+    }
+    FHeld = true;
+    FChanged.notify_all();
+    // Bounded, so that a failed test cannot keep the emulator from stopping.
+    FChanged.wait_for(lock, LongWait, [this] { return FReleased; });
+}
+
+TRegisterOnPort::TRegisterOnPort(std::uint8_t port, emulator::TEmulatorSettings settings)
+    : Emulator(WithTrace(std::move(settings), Hold)), FVariable(port, Emulator.SlavePath())
+{
+}
+
+}  // namespace zarvik12m::testing
+
+namespace zarvik12m::testing {
+
+TZarvik12m_GoodsItem Delivered(std::uint16_t code, const emulator::TGoodsRecord& record)
+{
+    TZarvik12m_GoodsItem item{};
+    item.Code = code;
+    item.Barcode.Assign(record.Barcode);
+    item.Price = std::int64_t{record.Price} * 10000;
+    // The register's character set has no room for some Windows-1251
+    // signs: the name comes back as the two translations leave it.
+    emulator::TBytes dosName;
+    emulator::PutDosField(dosName, record.Name, emulator::NameWidth);
+    item.Name.Assign(emulator::GetDosField(dosName.data(), emulator::NameWidth));
+    item.Group = record.Group;
+    item.Quantity = record.Quantity / 1000.0;
+    return item;
+}
+
+TZarvik12m_Goods Delivered(const emulator::TGoodsTable& table)
+{
+    TZarvik12m_Goods goods;
+    for (const auto& [number, record] : table) {
+        goods.push_back(Delivered(number, emulator::Normalised(record)));
+    }
+    return goods;
+}
+
+emulator::TGoodsTable GoodsNumbered(const std::vector<std::uint16_t>& numbers)
+{
+    const emulator::TGoodsTable all = emulator::GenerateGoods(emulator::MaxGoodsNumber);
+    emulator::TGoodsTable table;
+    for (const std::uint16_t number : numbers) {
+        table.emplace(number, emulator::Normalised(all.at(number)));
+    }
+    return table;
+}
+
+std::vector<std::uint8_t> MessagesReceived(TRegisterOnPort& target, std::uint8_t port)
+{
+    TZarvik12m_Properties properties{};
+    Driver().GetProperties(port, TestBaudRate, TestNetNumber, properties);
+    std::vector<std::uint8_t> messages;
+    for (const emulator::TReceivedFrame& frame : target.Emulator.ReceivedFrames()) {
+        messages.push_back(frame.Message);
+    }
+    if (messages.empty() || messages.back() != SerialNumberMessage) {
+        throw std::logic_error("the marker's frame did not come last");
+    }
+    messages.pop_back();
+    return messages;
+}
+
+std::uint16_t ExportsTest::Load(TZarvik12m_Goods& goods)
+{
+    std::uint16_t count = 0xFFFF;
+    Driver().LoadGoods(Port, TestBaudRate, TestNetNumber, goods, count);
+    return count;
+}
+
+void ExportsTest::Write(const TZarvik12m_Goods& goods, std::uint16_t count)
+{
+    Driver().WriteGoods(Port, TestBaudRate, TestNetNumber, goods, count);
+}
+
+std::vector<std::uint16_t> ExportsTest::GoodsNumbersAsked() const
+{
+    std::vector<std::uint16_t> numbers;
+    for (const emulator::TExchange& exchange : FRegister.Emulator.Exchanges()) {
+        if (exchange.Request.Message == ReadGoodsMessage) {
+            numbers.push_back(emulator::GetWord(exchange.Request.Bytes.data() + 3));
+        }
+    }
+    return numbers;
+}
+
+std::string ExportsTest::LastLogEntry() const
+{
+    std::string log = ReadFileBytes(FScratch.Path() / "LogError.txt");
+    if (!log.ends_with("\r\n")) {
+        return log;
+    }
+    log.resize(log.size() - 2);
+    const std::size_t lineStart = log.rfind('\n') == std::string::npos ? 0 : log.rfind('\n') + 1;
+    const std::size_t entry = log.find(" [ErrorCode", lineStart);
+    return entry == std::string::npos ? log.substr(lineStart) : log.substr(entry + 1);
+}
+
+}  // namespace zarvik12m::testing
