@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 #include <future>
 #include <string>
@@ -410,27 +411,47 @@ TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
         const std::size_t begin = log.find_first_not_of("0123456789./: ", at + 4);
         texts.push_back(log.substr(begin, log.find("\r\n", begin) - begin));
     }
-    // Each thread raises its started flag before it logs its start, so the
-    // receive thread's start entry may come after the first queue entries.
-    const std::string txStarted(("Выходной поток команд: Запущен"_cp1251));
-    const std::string rxStarted(("Входной поток команд: Запущен"_cp1251));
-    ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(texts.front(), txStarted);
-    const auto rxStart = std::find(texts.begin(), texts.end(), rxStarted);
-    ASSERT_NE(rxStart, texts.end());
-    texts.erase(rxStart);
-    const std::vector<std::string> rest(texts.begin() + 1, texts.end());
-    const std::vector<std::string_view> expectedViews = {
-        "Выходная очередь команд: Постановка в очередь"_cp1251,
-        "Выходная очередь команд: Обновление команды в очереди"_cp1251,  // sent
-        "Входная очередь команд: Постановка в очередь"_cp1251,             // the answer
-        "Выходная очередь команд: Обновление команды в очереди"_cp1251,  // confirmed
-        "Входная очередь команд: Удаление команды из очереди"_cp1251,
-        "Выходная очередь команд: Удаление команды из очереди"_cp1251,
-        "Входной поток команд: Остановлен"_cp1251,
-        "Выходной поток команд: Остановлен"_cp1251,
+    // The threads and the caller log concurrently: each thread raises its
+    // started flag before it logs its start, and the caller, woken by the
+    // confirmation, may delete the answer before the confirmation is
+    // logged. So each queue's entries and the threads' entries are checked
+    // in their own order.
+    const auto entriesOf = [&](std::string_view prefix) {
+        std::vector<std::string> found;
+        std::copy_if(texts.begin(), texts.end(), std::back_inserter(found),
+                     [&](const std::string& text) { return text.starts_with(prefix); });
+        return found;
     };
-    EXPECT_EQ(rest, std::vector<std::string>(expectedViews.begin(), expectedViews.end()));
+    const auto expect = [](std::initializer_list<std::string_view> expected) {
+        return std::vector<std::string>(expected.begin(), expected.end());
+    };
+    EXPECT_EQ(entriesOf("Выходная очередь команд: "_cp1251),
+              expect({"Выходная очередь команд: Постановка в очередь"_cp1251,
+                      "Выходная очередь команд: Обновление команды в очереди"_cp1251,  // sent
+                      "Выходная очередь команд: Обновление команды в очереди"_cp1251,  // confirmed
+                      "Выходная очередь команд: Удаление команды из очереди"_cp1251}));
+    EXPECT_EQ(entriesOf("Входная очередь команд: "_cp1251),
+              expect({"Входная очередь команд: Постановка в очередь"_cp1251,
+                      "Входная очередь команд: Удаление команды из очереди"_cp1251}));
+    EXPECT_EQ(texts.front(), "Выходной поток команд: Запущен"_cp1251);
+    EXPECT_EQ(entriesOf("Входной поток команд: "_cp1251),
+              expect({"Входной поток команд: Запущен"_cp1251, "Входной поток команд: Остановлен"_cp1251}));
+    // The receive thread stops first, then the transmit thread.
+    ASSERT_GE(texts.size(), 2U);
+    EXPECT_EQ(texts[texts.size() - 2], "Входной поток команд: Остановлен"_cp1251);
+    EXPECT_EQ(texts.back(), "Выходной поток команд: Остановлен"_cp1251);
+    // The answer is stored before the request is confirmed.
+    const auto position = [&](std::string_view text, int occurrence) {
+        int seen = 0;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            if (texts[i] == text && ++seen == occurrence) {
+                return i;
+            }
+        }
+        return texts.size();
+    };
+    EXPECT_LT(position("Входная очередь команд: Постановка в очередь"_cp1251, 1),
+              position("Выходная очередь команд: Обновление команды в очереди"_cp1251, 2));
 }
 
 }  // namespace
