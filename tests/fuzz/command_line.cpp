@@ -11,6 +11,7 @@
 //   in hexadecimal.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -55,15 +56,15 @@ TFound CheckedParam(std::span<const std::string> parameters, char letter)
     return expected;
 }
 
+constexpr std::string_view Switches = "pbnslwc";
+
 void CheckPluParameters(std::span<const std::string> parameters)
 {
-    const TFound port = CheckedParam(parameters, 'p');
-    const TFound baud = CheckedParam(parameters, 'b');
-    const TFound net = CheckedParam(parameters, 'n');
-    const TFound separator = CheckedParam(parameters, 's');
-    const TFound load = CheckedParam(parameters, 'l');
-    const TFound write = CheckedParam(parameters, 'w');
-    const TFound clear = CheckedParam(parameters, 'c');
+    std::array<TFound, Switches.size()> switches;
+    for (std::size_t i = 0; i < Switches.size(); ++i) {
+        switches[i] = CheckedParam(parameters, Switches[i]);
+    }
+    const auto& [port, baud, net, separator, load, write, clear] = switches;
 
     const std::optional<std::int32_t> portNumber = StrToInt(port.Value);
     const std::optional<std::int32_t> baudRate = StrToInt(baud.Value);
