@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and libFuzzer into build-fuzz/ and runs
+# each of them for a while from its seed corpus; fails as soon as a target
+# crashes, hangs or breaks one of its properties.
+#
+#   scripts/fuzz.sh                      30 s per target
+#   scripts/fuzz.sh 1800                 a longer run: half an hour per target
+#   scripts/fuzz.sh 600 frame_scan       only the named targets
+#
+# Inputs that reach new code collect in build-fuzz/fuzz/<target>/corpus,
+# so a later run goes on from there. An input that broke a target is left
+# as build-fuzz/fuzz/<target>/crash-* (or timeout-*, oom-*); to replay it:
+#   build-fuzz/fuzz/fuzz_<target> build-fuzz/fuzz/<target>/crash-...
+# Keep it under tests/fuzz/<target>/regressions/ together with the fix: the
+# test suite replays every input there.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-30}
+[ $# -gt 0 ] && shift
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(frame_scan plu_line command_line)
+
+if ! command -v clang++ >/dev/null; then
+    echo "clang++ not found: the fuzz targets need clang with libFuzzer" >&2
+    exit 2
+fi
+
+build="$root/build-fuzz"
+CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DZARVIK12M_FUZZ=ON >/dev/null
+cmake --build "$build" -j 2
+
+for target in "${targets[@]}"; do
+    program="$build/fuzz/fuzz_$target"
+    [ -x "$program" ] || { echo "unknown fuzz target '$target'" >&2; exit 2; }
+    work="$build/fuzz/$target"
+    mkdir -p "$work/corpus"
+    inputs=("$work/corpus" "$root/tests/fuzz/$target/corpus")
+    [ -d "$root/tests/fuzz/$target/regressions" ] && inputs+=("$root/tests/fuzz/$target/regressions")
+    echo "== fuzzing $target for $seconds s"
+    # -timeout: one input taking this long counts as a hang.
+    if ! "$program" -max_total_time="$seconds" -timeout=30 -print_final_stats=1 \
+            -artifact_prefix="$work/" "${inputs[@]}" >"$work/last-run.log" 2>&1; then
+        tail -n 60 "$work/last-run.log" >&2
+        echo "== $target broke; its input is in $work/ (log: $work/last-run.log)" >&2
+        exit 1
+    fi
+    grep -E '^(stat::number_of_executed_units|stat::new_units_added)|^Done' "$work/last-run.log" || true
+done
+echo "== fuzzing passed: ${targets[*]}"
