@@ -3,7 +3,7 @@
 # Does nothing when everything is there, so it is safe to run every time.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest locales binutils)
+packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

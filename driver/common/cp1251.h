@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 // Windows-1251 is the code page in which the system holds, logs and files
 // its Russian texts. Sources are UTF-8; a literal written "..."_cp1251 is
@@ -37,6 +38,9 @@ constexpr int Cp1251ByteOf(char32_t codePoint)
 {
     if (codePoint < 0x80) {
         return static_cast<int>(codePoint);
+    }
+    if (codePoint >= U'\u0410' && codePoint <= U'\u044F') {  // А..я, the common case
+        return static_cast<int>(0xC0 + (codePoint - U'\u0410'));
     }
     if (codePoint == U'\uFFFD') {
         return -1;
@@ -109,27 +113,11 @@ namespace detail {
 // here with this function's name in the diagnostic.
 void LiteralHasCharacterWithoutWindows1251Form();
 
-template <std::size_t N>
-struct TUtf8Literal {
-    char Text[N]{};
-
-    consteval TUtf8Literal(const char (&text)[N])  // NOLINT(google-explicit-constructor)
-    {
-        for (std::size_t i = 0; i < N; ++i) {
-            Text[i] = text[i];
-        }
-    }
-
-    [[nodiscard]] constexpr std::string_view View() const { return {Text, N - 1}; }
-};
-
-template <TUtf8Literal Source>
-consteval std::size_t Cp1251LengthOf()
+constexpr std::size_t Cp1251LengthOf(std::string_view utf8)
 {
-    const std::string_view text = Source.View();
     std::size_t length = 0;
-    for (std::size_t i = 0; i < text.size(); ++length) {
-        const TUtf8Sequence sequence = DecodeUtf8(text, i);
+    for (std::size_t i = 0; i < utf8.size(); ++length) {
+        const TUtf8Sequence sequence = DecodeUtf8(utf8, i);
         if (sequence.Length == 0 || Cp1251ByteOf(sequence.CodePoint) < 0) {
             LiteralHasCharacterWithoutWindows1251Form();
         }
@@ -138,13 +126,17 @@ consteval std::size_t Cp1251LengthOf()
     return length;
 }
 
-template <TUtf8Literal Source>
+// The bytes of one literal, made while compiling. The literal's characters
+// are the template's arguments, so every literal has storage of its own
+// for the program's whole run.
+template <char... Utf8>
 struct TCp1251Literal {
-    static constexpr std::size_t Length = Cp1251LengthOf<Source>();
+    static constexpr char Source[] = {Utf8..., '\0'};
+    static constexpr std::size_t Length = Cp1251LengthOf({Source, sizeof...(Utf8)});
 
     static constexpr std::array<char, Length + 1> Bytes = [] {
         std::array<char, Length + 1> bytes{};
-        const std::string_view text = Source.View();
+        const std::string_view text(Source, sizeof...(Utf8));
         std::size_t out = 0;
         for (std::size_t i = 0; i < text.size();) {
             const TUtf8Sequence sequence = DecodeUtf8(text, i);
@@ -159,11 +151,23 @@ struct TCp1251Literal {
 
 inline namespace literals {
 
-template <detail::TUtf8Literal Source>
+// A literal operator template over the literal's characters: a GNU form
+// that both GCC and clang take. (The standard form, a class type holding
+// the text, makes clang 14 crash when it describes a failed constant
+// evaluation of anything pointing into such a literal.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#ifdef __clang__
+#pragma clang diagnostic ignored "-Wgnu-string-literal-operator-template"
+#endif
+template <typename TChar, TChar... Utf8>
 consteval std::string_view operator""_cp1251()
 {
-    return {detail::TCp1251Literal<Source>::Bytes.data(), detail::TCp1251Literal<Source>::Length};
+    static_assert(std::is_same_v<TChar, char>, "Windows-1251 literals are written as plain string literals");
+    using TLiteral = detail::TCp1251Literal<Utf8...>;
+    return {TLiteral::Bytes.data(), TLiteral::Length};
 }
+#pragma GCC diagnostic pop
 
 }  // namespace literals
 

@@ -36,11 +36,12 @@ void Discard(int handle) noexcept
 // low latency; a device that knows no such setting is served as it is.
 void RequestLowLatency(int handle) noexcept
 {
+    constexpr int LowLatency = ASYNC_LOW_LATENCY;
     serial_struct info{};
-    if (ioctl(handle, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) {
+    if (ioctl(handle, TIOCGSERIAL, &info) != 0 || (info.flags & LowLatency) != 0) {
         return;
     }
-    info.flags |= ASYNC_LOW_LATENCY;
+    info.flags |= LowLatency;
     static_cast<void>(ioctl(handle, TIOCSSERIAL, &info));
 }
 

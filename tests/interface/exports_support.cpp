@@ -171,10 +171,13 @@ void ExportsTest::Write(const TZarvik12m_Goods& goods, std::uint16_t count)
 
 std::vector<std::uint16_t> ExportsTest::GoodsNumbersAsked() const
 {
+    // Frames are recorded as they are recognised, before they are
+    // answered; an exchange only once its answer has been written, which
+    // can be after the driver has read that answer and returned.
     std::vector<std::uint16_t> numbers;
-    for (const emulator::TExchange& exchange : FRegister.Emulator.Exchanges()) {
-        if (exchange.Request.Message == ReadGoodsMessage) {
-            numbers.push_back(emulator::GetWord(exchange.Request.Bytes.data() + 3));
+    for (const emulator::TReceivedFrame& frame : FRegister.Emulator.ReceivedFrames()) {
+        if (frame.Message == ReadGoodsMessage) {
+            numbers.push_back(emulator::GetWord(frame.Bytes.data() + 3));
         }
     }
     return numbers;
