@@ -49,10 +49,17 @@ std::string MoneyText(std::int64_t price)
 std::string QuantityText(double quantity)
 {
     char buffer[400];
-    // No negative zero: "0.000" however the zero came about.
-    const double value = quantity == 0 ? 0.0 : quantity;
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-    return error == std::errc{} ? std::string(buffer, end) : std::string("0.000");
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, quantity, std::chars_format::fixed, 3);
+    if (error != std::errc{}) {
+        return "0.000";
+    }
+    std::string text(buffer, end);
+    // No negative zero: "0.000" however the zero came about, a tiny
+    // negative amount that rounds to it included.
+    if (text == "-0.000") {
+        text.erase(0, 1);
+    }
+    return text;
 }
 
 bool IsBlank(std::string_view text)

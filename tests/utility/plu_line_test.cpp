@@ -38,6 +38,8 @@ TEST(FormatPluLine, WritesTheFixedWidthFields)
     EXPECT_EQ(FormatPluLine(Item(0, "", -50, "", 0, -0.0), ';'),
               "   0;             ;      -0.01;                ; 0;      0.000\r\n");
     EXPECT_EQ(FormatPluLine(Item(2, "", 49, "", 0, 0.0005), ';').substr(19, 11), "       0.00");
+    // A tiny negative amount rounds to zero, not to a negative zero.
+    EXPECT_EQ(FormatPluLine(Item(3, "", 0, "", 0, -0.0004), ';').substr(51, 11), "      0.000");
 }
 
 TEST(SplitPluLine, FindsFieldsOneToFiveAndLeavesTheRestToSix)
