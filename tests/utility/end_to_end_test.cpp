@@ -1,0 +1,147 @@
+// Zarvik12mPLU as a user runs it: the built program with the built
+// libzarvik12m.so, against an emulated register on a pseudo-terminal named
+// by ZARVIK12M_COM1, as on a machine with a real register.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "driver/common/cp1251.h"
+#include "tests/support/register_on_port.h"
+#include "tests/support/temp_directory.h"
+#include "tests/utility/support/utility_process.h"
+#include "tools/emulator/goods_generator.h"
+#include "tools/emulator/plu_file.h"
+
+namespace zarvik12m {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::RunProcess;
+using testing::SplitProgressBars;
+using testing::TChildProcess;
+using testing::TProcessResult;
+using testing::TRegisterOnPort;
+using testing::TTempDirectory;
+using testing::UtilityOptions;
+
+const std::string Success = "\nКоманда выполнена успешно\n";
+const char* const Separator = "/s59";
+
+std::string DarkBar()
+{
+    std::string bar;
+    for (int i = 0; i < 60; ++i) {
+        bar += "▓";
+    }
+    return bar;
+}
+
+// The table as the driver reads it: a few Windows-1251 signs (№, say) have
+// no place in the register's character set and come back as another.
+emulator::TGoodsTable AsDelivered(emulator::TGoodsTable table)
+{
+    for (auto& [number, record] : table) {
+        emulator::TBytes field;
+        emulator::PutDosField(field, record.Name, emulator::NameWidth);
+        record.Name = emulator::GetDosField(field.data(), emulator::NameWidth);
+    }
+    return table;
+}
+
+class UtilityEndToEnd : public ::testing::Test {
+protected:
+    TProcessResult Run(std::vector<std::string> arguments)
+    {
+        return RunProcess(UtilityOptions(std::move(arguments), FDirectory.Path()));
+    }
+
+    [[nodiscard]] std::filesystem::path Path(const std::string& name) const { return FDirectory.Path() / name; }
+
+    TTempDirectory FDirectory;
+    TRegisterOnPort FRegister{1};
+    emulator::TEmulator& FEmulator = FRegister.Emulator;
+};
+
+TEST_F(UtilityEndToEnd, ReadingAndWritingBackLeaveTheTableAsItWas)
+{
+    const emulator::TGoodsTable table =
+        emulator::LoadPluFile(ZARVIK12M_SOURCE_DIR "/examples/goods.txt", ';').Goods;
+    ASSERT_FALSE(table.empty());
+    FEmulator.SetGoodsTable(table);
+
+    const TProcessResult read = Run({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"});
+    EXPECT_EQ(read.ExitCode, 0) << read.Output;
+    EXPECT_TRUE(read.Output.ends_with(Success)) << read.Output;
+    // The file is what the register holds, in the PLU file's own format.
+    ASSERT_EQ(AsDelivered(table), table) << "the sample goods survive the line";
+    EXPECT_EQ(ReadFileBytes(Path("plu.txt")), emulator::FormatPluText(table, ';'));
+
+    FEmulator.ClearGoods();
+    const TProcessResult written = Run({"/p1", "/b115200", "/n1", Separator, "/wplu.txt"});
+    EXPECT_EQ(written.ExitCode, 0) << written.Output;
+    EXPECT_EQ(FEmulator.GoodsTable(), table);
+}
+
+TEST_F(UtilityEndToEnd, AFullTableFillsTheBar)
+{
+    const emulator::TGoodsTable table = emulator::GenerateGoods(4000);
+    FEmulator.SetGoodsTable(table);
+    // The answer to the last read waits until the bar shows all 4000 steps.
+    FRegister.Hold.Arm(4000);
+    TChildProcess child(UtilityOptions({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"}, FDirectory.Path()));
+    const std::string fullDrawing = DarkBar() + std::string(60, '\b');
+    EXPECT_TRUE(child.WaitForOutput([&](std::string_view output) { return output.find(fullDrawing) != output.npos; }))
+        << child.Output().substr(0, 400);
+    FRegister.Hold.Release();
+    const TProcessResult result = child.Finish();
+    EXPECT_EQ(result.ExitCode, 0);
+    const testing::TConsoleOutput console = SplitProgressBars(result.Output, 3);
+    ASSERT_FALSE(console.Bars.empty());
+    EXPECT_EQ(console.Bars.back(), DarkBar());
+    EXPECT_EQ(ReadFileBytes(Path("plu.txt")), emulator::FormatPluText(AsDelivered(table), ';'));
+}
+
+TEST_F(UtilityEndToEnd, TheRegistersRefusalIsToldAndNoFileIsMade)
+{
+    FEmulator.SetGoodsTable(emulator::GenerateGoods(3));
+    FEmulator.SetForcedStatus(48, 14);
+    const TProcessResult result = Run({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(SplitProgressBars(result.Output, 3).Text.ends_with("\nОшибка ККМ: Нет бумаги\n")) << result.Output;
+    EXPECT_FALSE(std::filesystem::exists(Path("plu.txt")));
+}
+
+TEST_F(UtilityEndToEnd, ClearEmptiesTheTable)
+{
+    FEmulator.SetGoodsTable(emulator::GenerateGoods(10));
+    const TProcessResult result = Run({"/p1", "/b9600", "/n1", "/c"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_TRUE(result.Output.ends_with("\nОчистка PLU\n" + Success)) << result.Output;
+    EXPECT_EQ(FEmulator.GoodsCount(), 0U);
+}
+
+TEST_F(UtilityEndToEnd, AnotherNetworkNumberGetsNoAnswer)
+{
+    // The register is number 1; nobody answers number 2.
+    const TProcessResult result = Run({"/p1", "/b115200", "/n2", "/c"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(result.Output.ends_with("\nОчистка PLU\n\n[COM1 NetNum2] Команда не выполнилась\n")) << result.Output;
+}
+
+TEST(UtilityEndToEndWithoutRegister, AMissingDeviceIsNamedInTheError)
+{
+    const TTempDirectory directory;
+    const testing::TPortVariable variable(1, "/nonexistent/ttyZARVIK");
+    const TProcessResult result = RunProcess(UtilityOptions({"/p1", "/b9600", "/n1", "/c"}, directory.Path()));
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(result.Output.ends_with("\n[COM1] Ошибка открытия порта: Не могу открыть порт \"/nonexistent/ttyZARVIK\"\n"))
+        << result.Output;
+    // The error is in the log of the folder the utility ran in.
+    EXPECT_NE(ReadFileBytes(directory.Path() / "LogError.txt").find(" [ErrorCode-110] "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zarvik12m
