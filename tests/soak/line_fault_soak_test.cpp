@@ -149,7 +149,8 @@ TEST_F(LineFaultSoak, EveryTableReadEqualsTheRegistersTable)
         // Now and then goods beyond a gap, which the read must not reach.
         TGoodsTable held = table;
         if (random.Chance(20)) {
-            const std::uint32_t last = std::min<std::uint32_t>(size + 2U + random.Between(0, 5), emulator::MaxGoodsNumber);
+            const std::uint32_t last =
+                std::min<std::uint32_t>(size + 2U + random.Between(0, 5), emulator::MaxGoodsNumber);
             for (std::uint32_t number = size + 2U; number <= last; ++number) {
                 held.emplace(static_cast<std::uint16_t>(number), RandomRecord(random));
             }
