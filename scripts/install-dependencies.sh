@@ -1,9 +1,26 @@
 #!/usr/bin/env bash
 # Installs the build and test tools that the machine lacks (Debian/Ubuntu).
 # Does nothing when everything is there, so it is safe to run every time.
+#
+#   scripts/install-dependencies.sh            what every build and test needs
+#   scripts/install-dependencies.sh memcheck   that and the memory check's
+#                                              tools (scripts/memcheck.sh)
 set -euo pipefail
 
+# The compilers and build tools; clang with its runtime for the fuzz
+# targets; clang-tidy and clang-format for the static checks.
 packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format)
+# Tools that only the memory check uses: valgrind, and GNU time for the
+# peak memory of a run.
+memcheck_packages=(valgrind time)
+
+for extra in "$@"; do
+    case "$extra" in
+        memcheck) packages+=("${memcheck_packages[@]}") ;;
+        *) echo "unknown tool set '$extra' (memcheck)" >&2; exit 2 ;;
+    esac
+done
+
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -1,41 +1,50 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite three times: a normal build,
 # AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer,
-# each in its own build folder; then, where clang is installed, runs each
-# fuzz target for a short while (scripts/fuzz.sh). Installs what the
-# machine lacks first.
+# each in its own build folder; then the memory check of a full goods read
+# under valgrind (scripts/memcheck.sh, on the normal build); then each fuzz
+# target for a short while (scripts/fuzz.sh, where clang is installed).
+# Installs what the machine lacks first.
 #
-#   scripts/test.sh            all four steps
-#   scripts/test.sh normal     only the named steps (normal, asan, tsan, fuzz)
+#   scripts/test.sh            all of them
+#   scripts/test.sh normal     only the named steps (normal, asan, tsan, memcheck, fuzz)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-dependencies.sh"
 
-builds=("$@")
-[ ${#builds[@]} -gt 0 ] || builds=(normal asan tsan fuzz)
+steps=("$@")
+[ ${#steps[@]} -gt 0 ] || steps=(normal asan tsan memcheck fuzz)
+
+tool_sets=()
+for step in "${steps[@]}"; do
+    [ "$step" != memcheck ] || tool_sets=(memcheck)
+done
+"$root/scripts/install-dependencies.sh" "${tool_sets[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-for build in "${builds[@]}"; do
-    if [ "$build" = fuzz ]; then
-        if command -v clang++ >/dev/null; then
-            echo "== fuzz (build-fuzz)"
-            "$root/scripts/fuzz.sh" 30
-        else
-            echo "== fuzz: skipped, clang++ is not installed"
-        fi
-        continue
-    fi
-    case "$build" in
+for step in "${steps[@]}"; do
+    case "$step" in
         normal) dir=build;      sanitizer="" ;;
         asan)   dir=build-asan; sanitizer=address ;;
         tsan)   dir=build-tsan; sanitizer=thread ;;
-        *) echo "unknown build '$build' (normal, asan, tsan, fuzz)" >&2; exit 2 ;;
+        memcheck)
+            echo "== memcheck (build)"
+            "$root/scripts/memcheck.sh"
+            continue ;;
+        fuzz)
+            if command -v clang++ >/dev/null; then
+                echo "== fuzz (build-fuzz)"
+                "$root/scripts/fuzz.sh" 30
+            else
+                echo "== fuzz: skipped, clang++ is not installed"
+            fi
+            continue ;;
+        *) echo "unknown step '$step' (normal, asan, tsan, memcheck, fuzz)" >&2; exit 2 ;;
     esac
-    echo "== $build build ($dir)"
+    echo "== $step build ($dir)"
     cmake -S "$root" -B "$root/$dir" -G Ninja -DZARVIK12M_SANITIZER="$sanitizer" >/dev/null
     cmake --build "$root/$dir" -j "$jobs"
     (cd "$root/$dir" && ctest -j2 --output-on-failure)
 done
-echo "== all test builds passed: ${builds[*]}"
+echo "== all steps passed: ${steps[*]}"
