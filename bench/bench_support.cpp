@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
+#include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "driver/common/cp1251.h"
@@ -63,17 +65,17 @@ public:
     explicit TBareLine(const std::string& path) : FFd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
     {
         if (FFd < 0) {
-            Fail(path + ": " + std::strerror(errno));
+            Fail(path + ": " + std::generic_category().message(errno));
         }
         termios settings{};
         if (::tcgetattr(FFd, &settings) != 0) {
-            Fail(std::string("tcgetattr: ") + std::strerror(errno));
+            Fail(std::string("tcgetattr: ") + std::generic_category().message(errno));
         }
         ::cfmakeraw(&settings);
         settings.c_cc[VMIN] = 1;
         settings.c_cc[VTIME] = 0;
         if (::tcsetattr(FFd, TCSANOW, &settings) != 0) {
-            Fail(std::string("tcsetattr: ") + std::strerror(errno));
+            Fail(std::string("tcsetattr: ") + std::generic_category().message(errno));
         }
     }
     ~TBareLine() { static_cast<void>(::close(FFd)); }
@@ -85,7 +87,7 @@ public:
         for (std::size_t done = 0; done < bytes.size();) {
             const ssize_t written = ::write(FFd, bytes.data() + done, bytes.size() - done);
             if (written < 0 && errno != EINTR) {
-                Fail(std::string("write: ") + std::strerror(errno));
+                Fail(std::string("write: ") + std::generic_category().message(errno));
             }
             done += written > 0 ? static_cast<std::size_t>(written) : 0;
         }
@@ -138,7 +140,8 @@ TBenchRegister::TBenchRegister(std::size_t goodsCount, std::uint32_t lineBaudRat
     : FEmulator(SettingsWithGoods(goodsCount, lineBaudRate, recordFrameTimes ? &FFrameTimes : nullptr))
 {
     const std::string variable = "ZARVIK12M_COM" + std::to_string(BenchPort);
-    if (::setenv(variable.c_str(), FEmulator.SlavePath().c_str(), 1) != 0) {
+    // Set before the library runs a thread of its own.
+    if (::setenv(variable.c_str(), FEmulator.SlavePath().c_str(), 1) != 0) {  // NOLINT(concurrency-mt-unsafe)
         Fail("setenv failed");
     }
 }
@@ -187,10 +190,22 @@ double LineSeconds(std::size_t bytes, std::uint32_t baudRate)
     return static_cast<double>(bytes) * 10.0 / static_cast<double>(baudRate);
 }
 
+long NumberArgument(int argc, char** argv, int index, long fallback)
+{
+    if (index >= argc) {
+        return fallback;
+    }
+    const std::string_view text(argv[index]);
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size() ? value : 0;
+}
+
 void Fail(const std::string& message)
 {
-    std::fprintf(stderr, "%s\n", message.c_str());
-    std::exit(EXIT_FAILURE);
+    static_cast<void>(std::fprintf(stderr, "%s\n", message.c_str()));
+    // The benchmark is over: nothing of it runs on that another thread needs.
+    std::exit(EXIT_FAILURE);  // NOLINT(concurrency-mt-unsafe)
 }
 
 }  // namespace zarvik12m::bench

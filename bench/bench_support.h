@@ -89,12 +89,18 @@ template <typename TRun>
 TRunSeconds RunSeconds(int runs, TRun run)
 {
     std::vector<double> seconds;
+    seconds.reserve(static_cast<std::size_t>(runs));
     for (int i = 0; i < runs; ++i) {
         seconds.push_back(run());
     }
     std::sort(seconds.begin(), seconds.end());
     return {seconds[seconds.size() / 2], seconds.front()};
 }
+
+// The whole number in argv[index], `fallback` when there are not that many
+// arguments, and 0 when the argument is not a whole number (every
+// benchmark refuses 0 with its usage line).
+long NumberArgument(int argc, char** argv, int index, long fallback);
 
 // Ends the program with the message when a run went wrong.
 [[noreturn]] void Fail(const std::string& message);

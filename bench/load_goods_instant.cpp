@@ -14,10 +14,11 @@ using namespace zarvik12m::bench;
 
 int main(int argc, char** argv)
 {
-    const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
-    if (runs < 1) {
+    const long runCount = NumberArgument(argc, argv, 1, 5);
+    if (runCount < 1 || runCount > 1000) {
         Fail("usage: bench_load_goods_instant [runs]");
     }
+    const auto runs = static_cast<int>(runCount);
     constexpr std::size_t goods = MaxGoodsCount;
     TBenchRegister target(goods);
     const TRunSeconds driver = RunSeconds(runs, [] { return LoadGoodsSeconds(115200, goods); });
@@ -30,11 +31,10 @@ int main(int argc, char** argv)
                     perExchange(seconds.Median), seconds.Best, perExchange(seconds.Best));
     };
     std::printf("LoadGoods of %zu goods, emulator without line pacing (%d runs)\n\n", goods, runs);
-    std::printf("%-30s %9s %10s %14s %10s %14s\n", "", "exchanges", "median s", "us/exchange", "best s",
-                "us/exchange");
+    std::printf("%-30s %9s %10s %14s %10s %14s\n", "", "exchanges", "median s", "us/exchange", "best s", "us/exchange");
     printRow("LoadGoods through the library", driver);
     printRow("bare exchange on the pty", bare);
-    std::printf("\nengine cost per exchange: %.1f us median, %.1f us best\n",
-                perExchange(driver.Median - bare.Median), perExchange(driver.Best - bare.Best));
+    std::printf("\nengine cost per exchange: %.1f us median, %.1f us best\n", perExchange(driver.Median - bare.Median),
+                perExchange(driver.Best - bare.Best));
     return EXIT_SUCCESS;
 }

@@ -23,7 +23,7 @@ namespace {
 
 struct TPacedCase {
     std::uint32_t BaudRate;
-    std::size_t Goods;         // the table LoadGoods reads
+    std::size_t Goods;          // the table LoadGoods reads
     std::size_t BareExchanges;  // the reference's exchanges
 };
 
@@ -34,8 +34,8 @@ void PrintRow(const char* what, std::uint32_t baudRate, std::size_t goods, std::
 {
     const double line = LineSeconds(bytes, baudRate);
     const double exchangeLine = LineSeconds(ReadRequestBytes + GoodsAnswerBytes, baudRate);
-    std::printf("%-10s %7u %6zu %11zu %9.3f %11.3f %11.3f %10.0f %12.0f %11.1f\n", what, baudRate, goods, bytes,
-                line, measured, line / measured, periods.Median * 1e6, (periods.Median - exchangeLine) * 1e6,
+    std::printf("%-10s %7u %6zu %11zu %9.3f %11.3f %11.3f %10.0f %12.0f %11.1f\n", what, baudRate, goods, bytes, line,
+                measured, line / measured, periods.Median * 1e6, (periods.Median - exchangeLine) * 1e6,
                 periods.Slowest * 1e3);
 }
 
@@ -54,8 +54,8 @@ int main(int argc, char** argv)
         {9600, 200, 100},
     };
     if (argc == 3) {
-        const long baudRate = std::atol(argv[1]);
-        const long goods = std::atol(argv[2]);
+        const long baudRate = NumberArgument(argc, argv, 1, 0);
+        const long goods = NumberArgument(argc, argv, 2, 0);
         if (baudRate < 300 || goods < 1 || goods > MaxGoodsCount) {
             Fail("usage: bench_load_goods_paced [<baud> <goods 1..4000>]");
         }
@@ -77,10 +77,11 @@ int main(int argc, char** argv)
                  paced.BareExchanges * (ReadRequestBytes + GoodsAnswerBytes), bare,
                  PeriodsOf(target.FrameTimes().Take()));
     }
-    std::printf("\nline bytes: 6-byte request and 42-byte answer per goods, and a final 6 + 5 below 4000 goods;\n"
-                "10 bits a byte. efficiency: line s / measured s; target at 115200 baud: 0.95 or more.\n"
-                "median us: the typical time from one command frame to the next at the register;\n"
-                "beyond line: that less the line's time for one exchange (48 bytes);\n"
-                "slowest ms: the longest time from one command frame to the next.\n");
+    std::printf(
+        "\nline bytes: 6-byte request and 42-byte answer per goods, and a final 6 + 5 below 4000 goods;\n"
+        "10 bits a byte. efficiency: line s / measured s; target at 115200 baud: 0.95 or more.\n"
+        "median us: the typical time from one command frame to the next at the register;\n"
+        "beyond line: that less the line's time for one exchange (48 bytes);\n"
+        "slowest ms: the longest time from one command frame to the next.\n");
     return EXIT_SUCCESS;
 }

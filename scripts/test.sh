@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite three times: a normal build,
+# Runs the static checks (scripts/lint.sh: clang-format and clang-tidy),
+# then builds and runs the whole test suite three times: a normal build,
 # AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer,
 # each in its own build folder; then the memory check of a full goods read
 # under valgrind (scripts/memcheck.sh, on the normal build); then each fuzz
@@ -7,13 +8,13 @@
 # Installs what the machine lacks first.
 #
 #   scripts/test.sh            all of them
-#   scripts/test.sh normal     only the named steps (normal, asan, tsan, memcheck, fuzz)
+#   scripts/test.sh normal     only the named steps (lint, normal, asan, tsan, memcheck, fuzz)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 steps=("$@")
-[ ${#steps[@]} -gt 0 ] || steps=(normal asan tsan memcheck fuzz)
+[ ${#steps[@]} -gt 0 ] || steps=(lint normal asan tsan memcheck fuzz)
 
 tool_sets=()
 for step in "${steps[@]}"; do
@@ -28,6 +29,9 @@ for step in "${steps[@]}"; do
         normal) dir=build;      sanitizer="" ;;
         asan)   dir=build-asan; sanitizer=address ;;
         tsan)   dir=build-tsan; sanitizer=thread ;;
+        lint)
+            "$root/scripts/lint.sh"
+            continue ;;
         memcheck)
             echo "== memcheck (build)"
             "$root/scripts/memcheck.sh"
@@ -40,7 +44,7 @@ for step in "${steps[@]}"; do
                 echo "== fuzz: skipped, clang++ is not installed"
             fi
             continue ;;
-        *) echo "unknown step '$step' (normal, asan, tsan, memcheck, fuzz)" >&2; exit 2 ;;
+        *) echo "unknown step '$step' (lint, normal, asan, tsan, memcheck, fuzz)" >&2; exit 2 ;;
     esac
     echo "== $step build ($dir)"
     cmake -S "$root" -B "$root/$dir" -G Ninja -DZARVIK12M_SANITIZER="$sanitizer" >/dev/null

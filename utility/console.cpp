@@ -69,8 +69,8 @@ TConsoleCharset ConsoleCharsetOfCodeset(std::string_view codeset)
 TConsoleCharset EnvironmentConsoleCharset()
 {
     // A locale that is not installed leaves the C locale, whose ASCII
-    // codeset is shown as UTF-8.
-    static_cast<void>(std::setlocale(LC_CTYPE, ""));
+    // codeset is shown as UTF-8. Asked once at start, before any thread.
+    static_cast<void>(std::setlocale(LC_CTYPE, ""));  // NOLINT(concurrency-mt-unsafe)
     const char* codeset = nl_langinfo(CODESET);
     return ConsoleCharsetOfCodeset(codeset != nullptr ? codeset : "");
 }

@@ -43,9 +43,9 @@ class TConsole {
 public:
     TConsole(int outputDescriptor, int errorDescriptor, TConsoleCharset charset) noexcept
         : FOutput(outputDescriptor), FError(errorDescriptor), FCharset(charset)
-    {
-    }
+    {}
 
+    ~TConsole() = default;
     TConsole(const TConsole&) = delete;
     TConsole& operator=(const TConsole&) = delete;
 

@@ -32,7 +32,6 @@ EFileError::EFileError(int errorNumber) : EFileError(errorNumber, FileErrorMessa
 
 EFileError::EFileError(int errorNumber, const std::string& message)
     : std::runtime_error(message), FErrorNumber(errorNumber)
-{
-}
+{}
 
 }  // namespace zarvik12m

@@ -19,15 +19,13 @@ std::uint8_t LowByte(std::int32_t value)
 
 }  // namespace
 
-TGoodsThread::TGoodsThread(const TZarvik12mDll& dll, TConsole& console, std::int32_t portNumber,
-                           TExportCall exportCall)
+TGoodsThread::TGoodsThread(const TZarvik12mDll& dll, TConsole& console, std::int32_t portNumber, TExportCall exportCall)
     : FDll(dll),
       FConsole(console),
       FPort(LowByte(portNumber)),
       FExportCall(std::move(exportCall)),
       FThread([this](TThread& thread) { Execute(thread); })
-{
-}
+{}
 
 void TGoodsThread::Execute(TThread& thread) noexcept
 {
@@ -65,8 +63,7 @@ TLoadGoodsThread::TLoadGoodsThread(const TZarvik12mDll& dll, TConsole& console, 
           dll.LoadGoods(LowByte(parameters.PortNumber), parameters.BaudRate, LowByte(parameters.NetNumber), goods,
                         count);
       })
-{
-}
+{}
 
 TWriteGoodsThread::TWriteGoodsThread(const TZarvik12mDll& dll, TConsole& console, const TPluParameters& parameters,
                                      const TZarvik12m_Goods& goods, std::uint16_t count)
@@ -74,8 +71,7 @@ TWriteGoodsThread::TWriteGoodsThread(const TZarvik12mDll& dll, TConsole& console
           dll.WriteGoods(LowByte(parameters.PortNumber), parameters.BaudRate, LowByte(parameters.NetNumber), goods,
                          count);
       })
-{
-}
+{}
 
 bool ShowProgress(TGoodsThread& worker, std::int32_t maximum, TConsole& console)
 {

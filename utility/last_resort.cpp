@@ -47,9 +47,8 @@ int ReportFatalException(TConsole& console, std::string_view module, std::string
     try {
         // Anything a library wrote through the C streams comes first.
         static_cast<void>(std::fflush(stdout));
-        const std::string header =
-            "Exception " + CurrentExceptionClass() + " in module " + std::string(module) + " at " +
-            std::string(location) + ".";
+        const std::string header = "Exception " + CurrentExceptionClass() + " in module " + std::string(module) +
+                                   " at " + std::string(location) + ".";
         console.WriteErrorLines({header, CurrentExceptionMessage() + ".", ""});
     } catch (...) {  // NOLINT(bugprone-empty-catch)
         // Nothing is left to report with; the exit code tells the failure.

@@ -194,8 +194,8 @@ std::optional<double> StrToFloat(std::string_view text)
     if (magnitude > 400) {
         return std::nullopt;
     }
-    const std::string normalised = (decimal->Negative ? "-" : "") + decimal->Digits + "e" +
-                                   std::to_string(decimal->Exponent);
+    const std::string normalised =
+        (decimal->Negative ? "-" : "") + decimal->Digits + "e" + std::to_string(decimal->Exponent);
     double value = 0;
     const auto [end, error] = std::from_chars(normalised.data(), normalised.data() + normalised.size(), value);
     if (error == std::errc::result_out_of_range) {
@@ -252,8 +252,8 @@ std::optional<std::int64_t> StrToMoney(std::string_view text)
         const bool firstDroppedIsLeading = dropped <= digits.size();
         const char firstDropped = firstDroppedIsLeading ? digits[kept] : '0';
         const bool exactHalf = firstDropped == '5' && kept + 1 == digits.size();
-        const bool roundUp = firstDropped > '5' || (firstDropped == '5' && !exactHalf) ||
-                             (exactHalf && magnitude % 2 == 1);
+        const bool roundUp =
+            firstDropped > '5' || (firstDropped == '5' && !exactHalf) || (exactHalf && magnitude % 2 == 1);
         if (roundUp) {
             if (magnitude == limit) {
                 return std::nullopt;

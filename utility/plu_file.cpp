@@ -185,8 +185,7 @@ EPluValueError::EPluValueError(std::size_t lineNumber)
     : std::runtime_error(std::string("Ошибка: Неверное значение в строке "_cp1251) + std::to_string(lineNumber) +
                          std::string(" файла PLU"_cp1251)),
       FLineNumber(lineNumber)
-{
-}
+{}
 
 void ReadPluGoods(TPluFileReader& reader, char separator, TZarvik12m_Goods& goods)
 {

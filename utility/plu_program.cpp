@@ -60,8 +60,7 @@ public:
     TPluCommandRun(const TZarvik12mDll& dll, TConsole& console, const TPluParameters& parameters,
                    TZarvik12m_Goods& goods)
         : FDll(dll), FConsole(console), FParameters(parameters), FGoods(goods)
-    {
-    }
+    {}
 
     // Whether the command succeeded; failures have been told.
     bool Run()

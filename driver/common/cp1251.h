@@ -14,6 +14,7 @@
 namespace zarvik12m {
 
 // Unicode code points of the bytes 0x80..0xFF; 0x98 has none.
+// clang-format off
 inline constexpr std::array<char32_t, 128> Cp1251UpperHalf = {
     U'\u0402', U'\u0403', U'\u201A', U'\u0453', U'\u201E', U'\u2026', U'\u2020', U'\u2021',
     U'\u20AC', U'\u2030', U'\u0409', U'\u2039', U'\u040A', U'\u040C', U'\u040B', U'\u040F',
@@ -32,6 +33,7 @@ inline constexpr std::array<char32_t, 128> Cp1251UpperHalf = {
     U'\u0440', U'\u0441', U'\u0442', U'\u0443', U'\u0444', U'\u0445', U'\u0446', U'\u0447',
     U'\u0448', U'\u0449', U'\u044A', U'\u044B', U'\u044C', U'\u044D', U'\u044E', U'\u044F',
 };
+// clang-format on
 
 // The Windows-1251 byte of a code point, or -1 when it has none.
 constexpr int Cp1251ByteOf(char32_t codePoint)

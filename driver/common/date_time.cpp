@@ -60,8 +60,7 @@ constexpr int DaysInMonth(int year, int month)
 // locale left behind at unloading would be lost for good.
 class TEnvironmentTimeLocale {
 public:
-    TEnvironmentTimeLocale()
-        : FLocale(newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr)))
+    TEnvironmentTimeLocale() : FLocale(newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr)))
     {
         if (FLocale == static_cast<locale_t>(nullptr)) {
             FLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
@@ -102,9 +101,9 @@ std::string FormatPart(const char* format, const std::tm& time, locale_t locale)
 bool TryEncodeDateTime(const TDateTimeParts& parts, TDateTime& result)
 {
     if (parts.Year < 1 || parts.Year > 9999 || parts.Month < 1 || parts.Month > 12 || parts.Day < 1 ||
-        parts.Day > DaysInMonth(parts.Year, parts.Month) || parts.Hour < 0 || parts.Hour > 23 ||
-        parts.Minute < 0 || parts.Minute > 59 || parts.Second < 0 || parts.Second > 59 ||
-        parts.Millisecond < 0 || parts.Millisecond > 999) {
+        parts.Day > DaysInMonth(parts.Year, parts.Month) || parts.Hour < 0 || parts.Hour > 23 || parts.Minute < 0 ||
+        parts.Minute > 59 || parts.Second < 0 || parts.Second > 59 || parts.Millisecond < 0 ||
+        parts.Millisecond > 999) {
         return false;
     }
     const long days = DaysFromCivil(parts.Year, parts.Month, parts.Day) + DaysFrom1970To1899Epoch;

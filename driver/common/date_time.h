@@ -3,7 +3,7 @@
 #include <clocale>
 #include <string>
 
-#include <locale.h>
+#include <locale.h>  // NOLINT(modernize-deprecated-headers): POSIX locale_t and newlocale
 
 // Date-times are counted as the driver's wire and logs expect them: days
 // since 30 December 1899 with the time of day as the fraction. Before that

@@ -48,7 +48,7 @@ EZarvik12mError MakeError(std::int16_t code, std::initializer_list<TErrorArgumen
 {
     const std::string message = FormatErrorMessage(ErrorText(code).value_or(std::string_view{}), arguments);
     AppendErrorLog(code, message);
-    return EZarvik12mError(code, message);
+    return {code, message};
 }
 
 void RaiseError(std::int16_t code, std::initializer_list<TErrorArgument> arguments)

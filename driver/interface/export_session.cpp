@@ -18,8 +18,7 @@ void RaiseStatus(std::uint8_t status)
 
 TExportSession::TExportSession(std::uint8_t port, std::uint8_t netNumber)
     : FPort(port), FNetNumber(netNumber), FEncoder(port, ByteSetOf({netNumber}))
-{
-}
+{}
 
 TAnswer TExportSession::Execute(std::uint8_t commandNumber, const TCommandData* request)
 {

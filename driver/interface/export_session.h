@@ -45,6 +45,7 @@ class TExportSession {
 public:
     TExportSession(std::uint8_t port, std::uint8_t netNumber);
 
+    ~TExportSession() = default;
     TExportSession(const TExportSession&) = delete;
     TExportSession& operator=(const TExportSession&) = delete;
 

@@ -6,8 +6,7 @@
 
 using namespace zarvik12m;
 
-void GetProperties(std::uint8_t port, std::int32_t baudRate, std::uint8_t netNumber,
-                   TZarvik12m_Properties& properties)
+void GetProperties(std::uint8_t port, std::int32_t baudRate, std::uint8_t netNumber, TZarvik12m_Properties& properties)
 {
     BeginProgress(port, 1);
     TExportSession session(port, netNumber);

@@ -10,6 +10,7 @@ namespace zarvik12m {
 class TCriticalSection {
 public:
     TCriticalSection() = default;
+    ~TCriticalSection() = default;
     TCriticalSection(const TCriticalSection&) = delete;
     TCriticalSection& operator=(const TCriticalSection&) = delete;
 

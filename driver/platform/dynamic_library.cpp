@@ -14,8 +14,7 @@ std::string TakeSystemError()
 
 }  // namespace
 
-TDynamicLibrary::TDynamicLibrary(const std::string& fileName)
-    : FHandle(dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL))
+TDynamicLibrary::TDynamicLibrary(const std::string& fileName) : FHandle(dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL))
 {
     if (FHandle == nullptr) {
         FLastError = TakeSystemError();

@@ -209,10 +209,8 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
         // that arrives late still sees the wake-up.
         FEventMask.store(0);
         const std::uint64_t one = 1;
-        if (FWakeUp >= 0 && write(FWakeUp, &one, sizeof one) < 0 && errno != EAGAIN) {
-            return false;
-        }
-        return true;
+        // A full counter already holds a wake-up: that is as good as ours.
+        return FWakeUp < 0 || write(FWakeUp, &one, sizeof one) >= 0 || errno == EAGAIN;
     }
     if (!EnsureWakeUp()) {
         return false;

@@ -47,8 +47,7 @@ void TReadQueue::Peek(std::uint8_t* destination, std::size_t count) const
 void TReadQueue::Remove(std::size_t count)
 {
     if (count > Capacity) {
-        RaiseError(ecInputQueueRemoveCapacity,
-                   {std::int64_t{FPort.PortNumber()}, Argument(count), Argument(Capacity)});
+        RaiseError(ecInputQueueRemoveCapacity, {std::int64_t{FPort.PortNumber()}, Argument(count), Argument(Capacity)});
     }
     if (count > FCount) {
         RaiseError(ecInputQueueRemoveCount, {std::int64_t{FPort.PortNumber()}, Argument(FCount), Argument(count)});

@@ -9,8 +9,7 @@ namespace zarvik12m {
 
 TCommandQueue::TCommandQueue(TCommandEncoder& encoder, const TCommandQueueTexts& texts)
     : FEncoder(encoder), FTexts(texts)
-{
-}
+{}
 
 void TCommandQueue::LogEntry(const TCommand& command, std::string_view text) const
 {
@@ -70,8 +69,7 @@ TRXCommandQueue::TRXCommandQueue(TCommandEncoder& encoder)
                               "Входная очередь команд: Обновление команды в очереди"_cp1251,
                               "Входная очередь команд: Удаление команды из очереди"_cp1251,
                               "Входная очередь команд: Удаление команды из очереди (При очистке очереди)"_cp1251})
-{
-}
+{}
 
 void TRXCommandQueue::Update(const TCommand& command)
 {
@@ -90,8 +88,7 @@ TTXCommandQueue::TTXCommandQueue(TCommandEncoder& encoder)
                               "Выходная очередь команд: Обновление команды в очереди"_cp1251,
                               "Выходная очередь команд: Удаление команды из очереди"_cp1251,
                               "Выходная очередь команд: Удаление команды из очереди (При очистке очереди)"_cp1251})
-{
-}
+{}
 
 void TTXCommandQueue::Update(const TCommand& command)
 {

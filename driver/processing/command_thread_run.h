@@ -20,8 +20,7 @@ void RunCommandThread(TCommandEncoder& encoder, void (TCommandEncoder::*setStart
     public:
         TTermination(TCommandEncoder& owner, void (TCommandEncoder::*set)(bool) noexcept, std::string_view text)
             : FOwner(owner), FSet(set), FText(text)
-        {
-        }
+        {}
         ~TTermination()
         {
             (FOwner.*FSet)(false);

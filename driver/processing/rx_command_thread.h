@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "driver/platform/thread.h"
-#include "driver/processing/frame_scan.h"
 #include "driver/port/read_queue.h"
+#include "driver/processing/frame_scan.h"
 #include "driver/protocol/command.h"
 
 namespace zarvik12m {
@@ -21,6 +21,7 @@ class TCommandEncoder;
 //
 // Runs from construction (one step above normal priority) until
 // destruction; an error escaping its body ends it, kept by the thread.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor): final, never destroyed through its base
 class TRXCommandThread final : private TFrameSink {
 public:
     explicit TRXCommandThread(TCommandEncoder& encoder);
@@ -42,7 +43,7 @@ private:
     TCommandEncoder& FEncoder;
     std::array<std::uint8_t, TReadQueue::Capacity> FReceiveBuffer{};
     std::uint64_t FPassStart = 0;  // place in the received stream of the copy's first byte
-    TThread FThread;  // last: stopped before the members its body uses go
+    TThread FThread;               // last: stopped before the members its body uses go
 };
 
 }  // namespace zarvik12m

@@ -34,12 +34,12 @@ struct TCommand {
     std::uint32_t ID = 0;  // 0: no command (a lookup that found nothing)
     TCommandType CommandType = ctUnknown;
     TCommandState State = csCreated;
-    TDateTime StateTime = 0;          // local time of creation or of the last state change
-    std::shared_ptr<TEvent> Event;    // auto-reset; set when a sent command is confirmed
-    std::uint8_t NetNumber = 0;       // 1..99; 0 for bytes that formed no frame
+    TDateTime StateTime = 0;        // local time of creation or of the last state change
+    std::shared_ptr<TEvent> Event;  // auto-reset; set when a sent command is confirmed
+    std::uint8_t NetNumber = 0;     // 1..99; 0 for bytes that formed no frame
     std::uint8_t ProtocolCommand = 0;
-    std::uint8_t CommandNumber = 0;   // 1..66
-    TCommandDataPtr Data;             // the record of CommandNumber; null without payload
+    std::uint8_t CommandNumber = 0;  // 1..66
+    TCommandDataPtr Data;            // the record of CommandNumber; null without payload
 
     // For a sent command: how many bytes the port had received when it
     // was sent. Its answer cannot begin before that point of the stream.

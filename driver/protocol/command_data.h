@@ -70,13 +70,13 @@ struct TPurchaseFields {
     static constexpr std::size_t PayloadSize = 48;
     std::uint8_t Field1;
     std::uint8_t Field2;
-    double Field3;                       // three decimals
-    std::int64_t Field4;                 // currency
-    float Field5;                        // two decimals
+    double Field3;        // three decimals
+    std::int64_t Field4;  // currency
+    float Field5;         // two decimals
     std::uint8_t Field6;
-    std::int64_t Field7;                 // currency
+    std::int64_t Field7;  // currency
     std::uint8_t Field8;
-    TZarvik12m_ShortString<13> Field9;   // as received; right-justified when sent
+    TZarvik12m_ShortString<13> Field9;  // as received; right-justified when sent
     std::uint8_t Field10;
     TZarvik12m_ShortString<16> Field11;  // DOS Cyrillic on the wire
     friend bool operator==(const TPurchaseFields&, const TPurchaseFields&) = default;
@@ -91,9 +91,9 @@ struct TReceiptFields {
     TDateTime Field4;
     std::uint8_t Field5;
     std::uint8_t Field6;
-    std::int64_t Field7;   // currency, five bytes on the wire
+    std::int64_t Field7;  // currency, five bytes on the wire
     std::uint8_t Field8;
-    std::int64_t Field9;   // currency
+    std::int64_t Field9;  // currency
     std::uint8_t Field10;
     std::int64_t Field11;  // currency
     friend bool operator==(const TReceiptFields&, const TReceiptFields&) = default;
@@ -198,13 +198,13 @@ struct TRX_READ_TAPE_DataIn {
     std::int64_t Field3;  // currency
     std::uint8_t Field4;
     std::uint8_t Field5;
-    float Field6;         // two decimals
-    float Field7;         // two decimals
-    float Field8;         // two decimals
+    float Field6;  // two decimals
+    float Field7;  // two decimals
+    float Field8;  // two decimals
     std::uint8_t Field9;
     std::uint8_t Field10;
     std::uint8_t Field11;
-    TDateTime Field12;    // time of day only
+    TDateTime Field12;  // time of day only
     std::uint8_t Field13;
     std::uint8_t Field14;
     std::int64_t Field15;  // currency
@@ -430,7 +430,7 @@ inline constexpr std::uint8_t CommandNumberOf =
 // Checked access to a record: throws std::logic_error when the data is null
 // or the record of another command.
 template <class TRecord, class TData>
-    requires std::is_same_v<std::remove_const_t<TData>, TCommandData>
+requires std::is_same_v<std::remove_const_t<TData>, TCommandData>
 auto& DataAs(TData* data)
 {
     auto* record = data != nullptr ? std::get_if<TRecord>(data) : nullptr;

@@ -19,7 +19,7 @@ namespace zarvik12m {
 class TCOMPort;
 class TRXCommandQueue;
 class TTXCommandQueue;
-class TRXCommandThread;
+class TRXCommandThread;  // NOLINT(cppcoreguidelines-virtual-class-destructor): final, see its header
 class TTXCommandThread;
 
 // A set of byte values: network numbers given to an engine, or the

@@ -65,9 +65,8 @@ void TCommandEncoder::Stop() noexcept
     FPort->Close();
 }
 
-void TCommandEncoder::ExecuteCommand(std::uint8_t netNumber, std::uint8_t commandNumber,
-                                     TCommandDataPtr& responseData, std::uint8_t& responseNumber,
-                                     const TCommandData* requestData)
+void TCommandEncoder::ExecuteCommand(std::uint8_t netNumber, std::uint8_t commandNumber, TCommandDataPtr& responseData,
+                                     std::uint8_t& responseNumber, const TCommandData* requestData)
 {
     responseNumber = 0;
     responseData.reset();

@@ -89,8 +89,7 @@ std::string_view DescriptionOf(std::uint8_t commandNumber)
 
 TLogCommandEncoder::TLogCommandEncoder(TCommandEncoder& encoder, std::uint8_t portNumber)
     : FEncoder(encoder), FFileName("LogCommandEncoder_COM" + std::to_string(portNumber) + ".txt")
-{
-}
+{}
 
 std::string TLogCommandEncoder::Header(std::string_view text)
 {

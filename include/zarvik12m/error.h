@@ -17,8 +17,7 @@ class __attribute__((visibility("default"))) EZarvik12mError : public std::runti
 public:
     EZarvik12mError(std::int16_t errorCode, const std::string& message)
         : std::runtime_error(message), FErrorCode(errorCode)
-    {
-    }
+    {}
 
     [[nodiscard]] std::int16_t ErrorCode() const noexcept { return FErrorCode; }
 

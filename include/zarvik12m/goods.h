@@ -24,10 +24,7 @@ struct TZarvik12m_ShortString {
     static constexpr std::size_t MaxLength = N;
 
     // The text; a length byte above N counts as N.
-    [[nodiscard]] std::string_view View() const noexcept
-    {
-        return {Chars, std::min<std::size_t>(Length, N)};
-    }
+    [[nodiscard]] std::string_view View() const noexcept { return {Chars, std::min<std::size_t>(Length, N)}; }
 
     [[nodiscard]] std::string Str() const { return std::string(View()); }
 

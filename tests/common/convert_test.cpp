@@ -192,7 +192,8 @@ TEST(Bcd, DateTimeFromWire)
               MakeDateTime(2049, 12, 31, 23, 59));
     EXPECT_EQ(BCDToDateTime(std::array<std::uint8_t, 5>{0x31, 0x12, 0x50, 0x23, 0x59}),
               MakeDateTime(1950, 12, 31, 23, 59));
-    EXPECT_EQ(BCDToDateTime(std::array<std::uint8_t, 5>{0x29, 0x02, 0x00, 0x00, 0x00}), MakeDateTime(2000, 2, 29, 0, 0));
+    EXPECT_EQ(BCDToDateTime(std::array<std::uint8_t, 5>{0x29, 0x02, 0x00, 0x00, 0x00}),
+              MakeDateTime(2000, 2, 29, 0, 0));
 
     const std::array<std::array<std::uint8_t, 5>, 6> invalid = {{
         {0x01, 0x13, 0x05, 0x00, 0x00},  // month 13

@@ -60,10 +60,12 @@ TEST(Cp1251, ConvertsBothWaysAtRunTime)
 TEST(Cp1251, RunTimeConversionReplacesWhatItCannotHold)
 {
     EXPECT_EQ(Utf8ToCp1251("a日b"), "a?b");
-    EXPECT_EQ(Utf8ToCp1251("a\xFF" "b"), "a?b");      // not UTF-8 at all
-    EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");           // cut in the middle of a character
-    EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "??");        // over-long form of '/'
-    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");   // a surrogate
+    EXPECT_EQ(Utf8ToCp1251("a\xFF"
+                           "b"),
+              "a?b");                                // not UTF-8 at all
+    EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");          // cut in the middle of a character
+    EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "??");       // over-long form of '/'
+    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");  // a surrogate
 }
 
 }  // namespace

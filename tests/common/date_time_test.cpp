@@ -47,8 +47,8 @@ TEST(DateTime, CountsDaysFromThe1899Epoch)
 TEST(DateTime, DecodesWhatItEncodes)
 {
     const TDateTimeParts samples[] = {
-        {2026, 12, 7, 9, 41, 5, 250}, {1, 1, 1, 0, 0, 0, 0},       {9999, 12, 31, 23, 59, 59, 999},
-        {2000, 2, 29, 12, 0, 0, 0},   {1899, 12, 29, 6, 0, 0, 0},  {1950, 1, 1, 0, 0, 1, 0},
+        {2026, 12, 7, 9, 41, 5, 250}, {1, 1, 1, 0, 0, 0, 0},      {9999, 12, 31, 23, 59, 59, 999},
+        {2000, 2, 29, 12, 0, 0, 0},   {1899, 12, 29, 6, 0, 0, 0}, {1950, 1, 1, 0, 0, 1, 0},
     };
     for (const TDateTimeParts& sample : samples) {
         TDateTime value = 0;
@@ -84,8 +84,8 @@ TEST(DateTime, NowIsTheLocalTime)
     const std::time_t seconds = std::time(nullptr);
     std::tm local{};
     localtime_r(&seconds, &local);
-    const TDateTime expected = Encode(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                      local.tm_min, local.tm_sec);
+    const TDateTime expected =
+        Encode(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     EXPECT_NEAR(now, expected, 2.0 / 86400.0);
 }
 

@@ -37,7 +37,10 @@ TByteString GoodsWrite(std::uint16_t number, const std::string& barcode13, std::
                            static_cast<std::uint8_t>(value >> 8U), static_cast<std::uint8_t>(value)};
     };
     return Joined({{static_cast<std::uint8_t>(number >> 8U), static_cast<std::uint8_t>(number)},
-                   TByteString(barcode13.begin(), barcode13.end()), bigEndian(price), dosName16, {group},
+                   TByteString(barcode13.begin(), barcode13.end()),
+                   bigEndian(price),
+                   dosName16,
+                   {group},
                    bigEndian(quantity)});
 }
 
@@ -127,7 +130,8 @@ TEST_F(EmulatorTest, RefusesGoodsNumbersOutsideTheTable)
 {
     for (const int number : {0, 4001, 65535}) {
         SCOPED_TRACE(number);
-        const TByteString write = GoodsWrite(static_cast<std::uint16_t>(number), "          123", 12, MilkDos(), 3, 1500);
+        const TByteString write =
+            GoodsWrite(static_cast<std::uint16_t>(number), "          123", 12, MilkDos(), 3, 1500);
         EXPECT_EQ(Exchange(MakeFrame(0x01, 0x25, write), 5), MakeFrame(0x01, 0x25, {8}));
     }
     EXPECT_EQ(FEmulator.GoodsCount(), 1U);
@@ -151,8 +155,8 @@ TEST_F(EmulatorTest, TellsStateModeAndDateTime)
     const auto d5 = [&](std::time_t when) {
         std::tm local{};
         localtime_r(&when, &local);
-        return TByteString{bcd(local.tm_mday), bcd(local.tm_mon + 1), bcd(local.tm_year % 100), bcd(local.tm_hour),
-                           bcd(local.tm_min), 0};
+        return TByteString{bcd(local.tm_mday), bcd(local.tm_mon + 1), bcd(local.tm_year % 100),
+                           bcd(local.tm_hour), bcd(local.tm_min),     0};
     };
     const TByteString before = d5(std::time(nullptr));
     const TByteString answer = Exchange(MakeFrame(0x01, 0x26), 10);

@@ -19,8 +19,9 @@ TEST(GoodsFile, WritesLinesAsTheUtilityDoes)
     TGoodsTable goods;
     goods[1] = Normalised({"123", 12, std::string("Молоко"_cp1251), 1, 1000});
     goods[25] = Normalised({"4607010079192", 4294967295U, std::string("Хлеб Бородинский"_cp1251), 255, 48125});
-    const std::string expected = std::string("   1;          123;      12.00;Молоко          ; 1;      1.000\r\n"
-                                             "  25;4607010079192;4294967295.00;Хлеб Бородинский;255;     48.125\r\n"_cp1251);
+    const std::string expected = std::string(
+        "   1;          123;      12.00;Молоко          ; 1;      1.000\r\n"
+        "  25;4607010079192;4294967295.00;Хлеб Бородинский;255;     48.125\r\n"_cp1251);
     EXPECT_EQ(FormatPluText(goods, ';'), expected);
     EXPECT_EQ(ParsePluText(expected, ';').Goods, goods);
 }
@@ -37,10 +38,10 @@ TEST(GoodsFile, ReadsLinesAsTheUtilityDoes)
         {"7 ;1;1;n; 3 ;1", 0, {}},  // trailing blanks spoil an integer
         {"$1F;1;13.5;X;x10;2.5", 31, {"            1", 14, "X", 16, 2500}},
         {"0x20;12345678901234;1e2;12345678901234567;-1;0", 32, {"1234567890123", 100, "1234567890123456", 255, 0}},
-        {"8;;12,50;;;", 8, {"             ", 0, "", 0, 0}},             // decimal comma: no number
+        {"8;;12,50;;;", 8, {"             ", 0, "", 0, 0}},              // decimal comma: no number
         {"9;b;1;n;2;3;4", 9, {"            b", 1, "n", 2, 0}},           // the sixth field keeps its separators
-        {"10\r;b\r;1;n;2;3\r", 10, {"            b", 1, "n", 2, 3000}},     // a lone CR is dropped
-        {"11;b;1e300;n;2;-1e300", 11, {"            b", 0, "n", 2, 0}},          // out of any range
+        {"10\r;b\r;1;n;2;3\r", 10, {"            b", 1, "n", 2, 3000}},  // a lone CR is dropped
+        {"11;b;1e300;n;2;-1e300", 11, {"            b", 0, "n", 2, 0}},  // out of any range
     };
     for (const TCase& testCase : cases) {
         SCOPED_TRACE(testCase.Line);
@@ -57,7 +58,8 @@ TEST(GoodsFile, ReadsLinesAsTheUtilityDoes)
 
 TEST(GoodsFile, LeavesOutLinesARegisterWouldRefuse)
 {
-    const TPluContents contents = ParsePluText("1;a;1;n;1;1\r\n\r\n0;a;1;n;1;1\r\n4001;a\r\n12 ;a\r\nx;a\r\n2;b;2;m;2;2", ';');
+    const TPluContents contents =
+        ParsePluText("1;a;1;n;1;1\r\n\r\n0;a;1;n;1;1\r\n4001;a\r\n12 ;a\r\nx;a\r\n2;b;2;m;2;2", ';');
     EXPECT_EQ(contents.Goods.size(), 2U);
     EXPECT_EQ(contents.RefusedLines, (std::vector<std::size_t>{3, 4, 5, 6}));
 }
@@ -65,9 +67,15 @@ TEST(GoodsFile, LeavesOutLinesARegisterWouldRefuse)
 TEST(GoodsFile, ParsesIntegersTheUtilityWay)
 {
     std::int32_t value = 0;
-    for (const auto& [text, expected] : std::vector<std::pair<const char*, std::int32_t>>{
-             {"12", 12}, {"  -7", -7}, {"+3", 3}, {"$ff", 255}, {"0X10", 16}, {"x7fffffff", 2147483647},
-             {"$FFFFFFFF", -1}, {"-2147483648", -2147483647 - 1}}) {
+    for (const auto& [text, expected] :
+         std::vector<std::pair<const char*, std::int32_t>>{{"12", 12},
+                                                           {"  -7", -7},
+                                                           {"+3", 3},
+                                                           {"$ff", 255},
+                                                           {"0X10", 16},
+                                                           {"x7fffffff", 2147483647},
+                                                           {"$FFFFFFFF", -1},
+                                                           {"-2147483648", -2147483647 - 1}}) {
         EXPECT_TRUE(ParseInteger(text, value)) << text;
         EXPECT_EQ(value, expected) << text;
     }

@@ -165,8 +165,8 @@ class ProgramEndsOnSignal : public ProgramTest, public ::testing::WithParamInter
 TEST_P(ProgramEndsOnSignal, CleanlyWithNothingLeftBehind)
 {
     const std::filesystem::path link = File("com1");
-    auto program = Start({"--generate", "3", "--serial", "987", "--link", link.string(), "--save",
-                          File("saved.txt").string()});
+    auto program =
+        Start({"--generate", "3", "--serial", "987", "--link", link.string(), "--save", File("saved.txt").string()});
     ASSERT_EQ(std::filesystem::read_symlink(link).string(), FSlavePath);
     const TDeviceNode line(FSlavePath);
     {
@@ -210,7 +210,8 @@ TEST_F(ProgramTest, ServesTheExampleGoodsFile)
 
 TEST_F(ProgramTest, FaultFlagsReachTheRegister)
 {
-    auto program = Start({"--garbage", "FF", "--duplicate", "--status", "58:4", "--trace=" + File("trace.txt").string()});
+    auto program =
+        Start({"--garbage", "FF", "--duplicate", "--status", "58:4", "--trace=" + File("trace.txt").string()});
     {
         TRawClient client(FSlavePath);
         client.Write(Hex("01 00 1B E3"));
@@ -254,9 +255,16 @@ TEST_F(ProgramTest, ReplacesAStaleLinkButNoOtherFile)
 
 TEST_F(ProgramTest, RefusesUnusableCommandLines)
 {
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {"--net", "0"}, {"--net", "1x"}, {"--bogus"}, {"--load", "x", "--generate", "1"}, {"--status", "48"},
-             {"--garbage", "F"}, {"--serial", "12345678901234"}, {"--chunks", "5"}, {"--generate"}}) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"--net", "0"},
+                                               {"--net", "1x"},
+                                               {"--bogus"},
+                                               {"--load", "x", "--generate", "1"},
+                                               {"--status", "48"},
+                                               {"--garbage", "F"},
+                                               {"--serial", "12345678901234"},
+                                               {"--chunks", "5"},
+                                               {"--generate"}}) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         TProgram program(arguments, File("stderr.txt"));
         EXPECT_EQ(program.WaitForExit(), 2);
@@ -271,9 +279,9 @@ TEST_F(ProgramTest, HelpListsEveryFlag)
 {
     TProgram program({"--help"}, File("stderr.txt"));
     EXPECT_EQ(program.WaitForExit(), 0);
-    for (const char* flag : {"--net", "--serial", "--link", "--load", "--generate", "--save", "--separator", "--trace",
-                             "--never-answer", "--status", "--garbage", "--chunks", "--foreign", "--duplicate",
-                             "--delay", "--baud", "--hang-up-after"}) {
+    for (const char* flag :
+         {"--net", "--serial", "--link", "--load", "--generate", "--save", "--separator", "--trace", "--never-answer",
+          "--status", "--garbage", "--chunks", "--foreign", "--duplicate", "--delay", "--baud", "--hang-up-after"}) {
         EXPECT_NE(program.Output().find(flag), std::string::npos) << flag;
     }
     EXPECT_NE(program.Output().find("сетевой номер"), std::string::npos);  // UTF-8 on the console

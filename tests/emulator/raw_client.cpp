@@ -17,7 +17,8 @@ namespace {
 
 int RemainingMilliseconds(std::chrono::steady_clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
@@ -76,8 +77,7 @@ bool TDeviceNode::Gone() const
            status.st_ctim.tv_nsec != FChangeNanoseconds;
 }
 
-TRawClient::TRawClient(const std::string& path)
-    : FFd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+TRawClient::TRawClient(const std::string& path) : FFd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
 {
     if (FFd < 0) {
         throw std::system_error(errno, std::generic_category(), path);

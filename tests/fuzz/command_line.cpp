@@ -71,10 +71,9 @@ void CheckPluParameters(std::span<const std::string> parameters)
     const std::optional<std::int32_t> netNumber = StrToInt(net.Value);
     const std::optional<std::int32_t> separatorCode = StrToInt(separator.Value);
     const int commands = int{load.Found} + int{write.Found} + int{clear.Found};
-    const bool valid = port.Found && baud.Found && net.Found && commands == 1 &&
-                       (separator.Found || clear.Found) && portNumber && baudRate && netNumber &&
-                       (!separator.Found || separatorCode) && *portNumber >= 1 && *portNumber <= 32 &&
-                       *netNumber >= 1 && *netNumber <= 99;
+    const bool valid = port.Found && baud.Found && net.Found && commands == 1 && (separator.Found || clear.Found) &&
+                       portNumber && baudRate && netNumber && (!separator.Found || separatorCode) && *portNumber >= 1 &&
+                       *portNumber <= 32 && *netNumber >= 1 && *netNumber <= 99;
 
     const std::optional<TPluParameters> parsed = ParsePluParameters(parameters);
     ZARVIK12M_FUZZ_CHECK(parsed.has_value() == valid);

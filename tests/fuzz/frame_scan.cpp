@@ -57,8 +57,7 @@ std::uint8_t SumComplement(std::span<const std::uint8_t> bytes)
 // bytes), or 0 when none does.
 std::uint8_t ExpectedCommandNumber(std::span<const std::uint8_t> window)
 {
-    if (window.size() < FrameOverhead ||
-        std::find(Addresses.begin(), Addresses.end(), window[0]) == Addresses.end()) {
+    if (window.size() < FrameOverhead || std::find(Addresses.begin(), Addresses.end(), window[0]) == Addresses.end()) {
         return 0;
     }
     const std::size_t length = std::size_t{window[1]} + FrameOverhead;
@@ -84,10 +83,7 @@ std::span<const std::uint8_t> WindowAt(std::span<const std::uint8_t> bytes, std:
 // byte fed to it.
 class TReceiveSimulation final : public TFrameSink {
 public:
-    explicit TReceiveSimulation(TCommandEncoder& encoder)
-        : FEncoder(encoder), FQueue(encoder.Port().InputQueue())
-    {
-    }
+    explicit TReceiveSimulation(TCommandEncoder& encoder) : FEncoder(encoder), FQueue(encoder.Port().InputQueue()) {}
 
     // Puts as much of the chunk as the queue has room for, as the read
     // thread does; returns how much that was.
@@ -189,9 +185,8 @@ private:
         if (count > 0) {
             FQueue.Peek(FCopy.data(), count);
         }
-        ZARVIK12M_FUZZ_CHECK(
-            std::equal(FCopy.begin(), FCopy.begin() + static_cast<std::ptrdiff_t>(count),
-                       FFed.begin() + static_cast<std::ptrdiff_t>(FConsumed)));
+        ZARVIK12M_FUZZ_CHECK(std::equal(FCopy.begin(), FCopy.begin() + static_cast<std::ptrdiff_t>(count),
+                                        FFed.begin() + static_cast<std::ptrdiff_t>(FConsumed)));
     }
 
     TCommandEncoder& FEncoder;
@@ -238,7 +233,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TReceiveSimulation simulation(encoder);
     std::span<const std::uint8_t> stream = input.Rest();
     while (!stream.empty()) {
-        const std::span<const std::uint8_t> chunk = stream.first(std::min(chunkSizes.Next(stream.size()), stream.size()));
+        const std::span<const std::uint8_t> chunk =
+            stream.first(std::min(chunkSizes.Next(stream.size()), stream.size()));
         stream = stream.subspan(simulation.Feed(chunk));
         simulation.Pass();
         // A queue that stays full has overflowed in the real port; the

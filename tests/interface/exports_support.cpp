@@ -44,7 +44,6 @@ TDriverExports LoadDriver()
     return exports;
 }
 
-
 }  // namespace
 
 const TDriverExports& Driver()

@@ -100,9 +100,9 @@ TEST_F(CommandQueues, OldestEntryWins)
 
 TEST_F(CommandQueues, FindMatchNeedsStateNetworkNumberAndCode)
 {
-    const TCommand created = Make(48, csCreated);                // not yet sent
-    const TCommand otherNet = Make(48, csProcessed, 2);          // another register
-    const TCommand otherCode = Make(58, csProcessed);            // another code
+    const TCommand created = Make(48, csCreated);        // not yet sent
+    const TCommand otherNet = Make(48, csProcessed, 2);  // another register
+    const TCommand otherCode = Make(58, csProcessed);    // another code
     const TCommand wanted = Make(48, csProcessed);
     for (const TCommand& command : {created, otherNet, otherCode, wanted}) {
         FTX.Enqueue(command);
@@ -171,10 +171,10 @@ TEST_F(CommandQueues, DeleteAndClearReleaseEntriesAndLogThem)
         EXPECT_EQ(command.Data.use_count(), 1);
     }
     const std::string_view cleared = "Входная очередь команд: Удаление команды из очереди (При очистке очереди)"_cp1251;
-    const std::vector<std::string> expected = Texts({
-        "Входная очередь команд: Постановка в очередь"_cp1251, "Входная очередь команд: Постановка в очередь"_cp1251,
-        "Входная очередь команд: Постановка в очередь"_cp1251, "Выходная очередь команд: Постановка в очередь"_cp1251,
-        "Выходная очередь команд: Удаление команды из очереди"_cp1251, cleared, cleared, cleared});
+    const std::vector<std::string> expected = Texts(
+        {"Входная очередь команд: Постановка в очередь"_cp1251, "Входная очередь команд: Постановка в очередь"_cp1251,
+         "Входная очередь команд: Постановка в очередь"_cp1251, "Выходная очередь команд: Постановка в очередь"_cp1251,
+         "Выходная очередь команд: Удаление команды из очереди"_cp1251, cleared, cleared, cleared});
     EXPECT_EQ(Logged(), expected);
     // Oldest first: the IDs of the clear entries come in enqueue order.
     const std::string log = ReadFileBytes(FEncoder.Log().FileName());

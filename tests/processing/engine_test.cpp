@@ -1,7 +1,7 @@
 #include <algorithm>
-#include <iterator>
 #include <chrono>
 #include <future>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,9 +42,9 @@ TBytes GoodsFoundAnswer(const std::string& barcode, std::uint8_t address = 0x01)
 {
     TBytes payload = TextBytes(barcode);
     payload.resize(13, ' ');
-    const TBytes rest = {0x00, 0x00, 0x04, 0xD2,                                                   // price 1234
+    const TBytes rest = {0x00, 0x00, 0x04, 0xD2,                                                  // price 1234
                          0x8C, 0xAE, 0xAB, 0xAE, 0xAA, 0xAE, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,  // "Молоко"
-                         0x20, 0x20, 0x20, 0x20, 0x05, 0x00, 0x00, 0x03, 0xE8};                 // group 5, 1.000
+                         0x20, 0x20, 0x20, 0x20, 0x05, 0x00, 0x00, 0x03, 0xE8};                   // group 5, 1.000
     payload.insert(payload.end(), rest.begin(), rest.end());
     return RawFrame(address, 0x24, payload);
 }

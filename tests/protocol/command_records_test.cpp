@@ -63,8 +63,9 @@ TEST(InitCommand, RaisesForNumbersOutsideTheCatalogue)
             ADD_FAILURE() << int{number};
         } catch (const EZarvik12mError& error) {
             EXPECT_EQ(error.ErrorCode(), ecUnknownCommand);
-            EXPECT_EQ(error.what(), std::string("[COM4 NetNum0] Ошибка кодирования команды: Команды с номером "_cp1251) +
-                                        std::to_string(number) + std::string(" не существует"_cp1251));
+            EXPECT_EQ(error.what(),
+                      std::string("[COM4 NetNum0] Ошибка кодирования команды: Команды с номером "_cp1251) +
+                          std::to_string(number) + std::string(" не существует"_cp1251));
         }
     }
 }
@@ -136,8 +137,9 @@ TEST(DataRecords, CopiesEveryFieldOfFixedRecords)
 {
     TCommandEncoder encoder(Port, ByteSetOf({1}));
     const TCommandDataPtr source = encoder.AllocData(49);
-    DataAs<TZarvik12m_GoodsItem>(source) = {12, TZarvik12m_ShortString<13>::FromText("4600000000017"), 125000,
-                                            TZarvik12m_ShortString<16>::FromText("Сыр"_cp1251), 3, 1.5};
+    DataAs<TZarvik12m_GoodsItem>(source) = {12,     TZarvik12m_ShortString<13>::FromText("4600000000017"),
+                                            125000, TZarvik12m_ShortString<16>::FromText("Сыр"_cp1251),
+                                            3,      1.5};
     const TCommandDataPtr copy = encoder.AllocData(49);
     encoder.CopyData(49, source.get(), copy.get());
     EXPECT_EQ(DataAs<TZarvik12m_GoodsItem>(copy), DataAs<TZarvik12m_GoodsItem>(source));

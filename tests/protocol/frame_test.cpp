@@ -82,10 +82,9 @@ TEST(Frame, CommandTypeFollowsTheNumberRanges)
         std::uint8_t Number;
         TCommandType Type;
     };
-    const TCase cases[] = {{0, ctUnknown},         {1, ctKKMRequest},     {10, ctKKMRequest},
-                           {11, ctKKMResponse},    {31, ctKKMResponse},   {32, ctServerResponse},
-                           {47, ctServerResponse}, {48, ctServerCommand}, {65, ctServerCommand},
-                           {66, ctUnknown},        {67, ctUnknown},       {255, ctUnknown}};
+    const TCase cases[] = {{0, ctUnknown},        {1, ctKKMRequest},      {10, ctKKMRequest},     {11, ctKKMResponse},
+                           {31, ctKKMResponse},   {32, ctServerResponse}, {47, ctServerResponse}, {48, ctServerCommand},
+                           {65, ctServerCommand}, {66, ctUnknown},        {67, ctUnknown},        {255, ctUnknown}};
     for (const TCase& c : cases) {
         EXPECT_EQ(TCommandEncoder::CommandTypeOf(c.Number), c.Type) << int{c.Number};
     }
@@ -225,12 +224,9 @@ TEST_F(TDecodeFrame, PayloadLengthTellsTheAnswersOfOneCodeApart)
         std::uint8_t CommandNumber;
     };
     const TCase cases[] = {
-        {Frame(0x01, 0x24, {0x07}), 12},
-        {Frame(0x01, 0x24, TBytes(38, 0x20)), 11},
-        {Frame(0x01, 0x12, {0x00}), 19},
-        {Frame(0x01, 0x12, TBytes(27, 0x00)), 18},
-        {Frame(0x01, 0x1D, {0x00}), 22},
-        {Frame(0x01, 0x1D, TBytes(12, 0x00)), 21},
+        {Frame(0x01, 0x24, {0x07}), 12}, {Frame(0x01, 0x24, TBytes(38, 0x20)), 11},
+        {Frame(0x01, 0x12, {0x00}), 19}, {Frame(0x01, 0x12, TBytes(27, 0x00)), 18},
+        {Frame(0x01, 0x1D, {0x00}), 22}, {Frame(0x01, 0x1D, TBytes(12, 0x00)), 21},
     };
     for (const TCase& c : cases) {
         const TResult result = Decode(c.Bytes);

@@ -51,8 +51,7 @@ void ExpectDecoded(const std::vector<TDecodeCase>& cases)
 const TBytes PurchasePayload = Join({Hex("01 02 00 00 09 C4 00 00 04 D2 04 E2 06 FF FF FF FF 08"), Ascii("  ABC"),
                                      Blanks(8), Hex("0A 91 EB E0"), Blanks(13)});
 
-const TBytes ReceiptPayload =
-    Hex("01 12 34 00 05 07 12 26 15 30 05 06 01 00 00 00 00 08 00 00 04 D2 0A FF FF FF FF");
+const TBytes ReceiptPayload = Hex("01 12 34 00 05 07 12 26 15 30 05 06 01 00 00 00 00 08 00 00 04 D2 0A FF FF FF FF");
 
 const TBytes TapePayload = Join({Hex("00 07 00 00 09 C4 00 00 00 0C 04 05 04 E2 00 0C 00 26 09 0A 0B 09 41 0D 0E "
                                      "00 00 00 01"),
@@ -150,8 +149,7 @@ TEST(DecodePayload, EveryLayoutTheRegisterSends)
          CheckReport(7, DateTime(2049, 12, 31, 23, 59), 10000)},
         {"Z report, year 50", 6, Hex("12 34 01 01 50 00 00 FF FF FF FF FF"),
          CheckReport(0x1234, DateTime(1950, 1, 1), 10995116277750000)},
-        {"sales total, month 13", 21, Hex("00 00 01 13 05 00 00 00 00 00 00 00"),
-         CheckReport(0, FirstDateTime, 0)},
+        {"sales total, month 13", 21, Hex("00 00 01 13 05 00 00 00 00 00 00 00"), CheckReport(0, FirstDateTime, 0)},
         {"authorisation by code", 7, Join({Hex("00 00 04 D2"), Ascii(" 46000000001 ")}),
          [](const TCommand& c) {
              EXPECT_EQ(DataAs<TRX_GET_AVT_BY_CODE_DataIn>(c).Amount, 12340000);
@@ -198,8 +196,12 @@ TEST(DecodePayload, EveryLayoutTheRegisterSends)
                TBytes(TapePayload.begin() + 23, TapePayload.end())}),
          [](const TCommand& c) { EXPECT_EQ(DataAs<TRX_READ_TAPE_DataIn>(c).Field12, 0.0); }},
         {"parameter memory", 30, Hex("00 FF 10"),
-         [](const TCommand& c) { EXPECT_EQ(DataAs<TRX_READ_RPZU_DataIn>(c).Data, (TCommand_Data{0, 0xFF, 0x10})); }},
-        {"parameter memory, empty", 30, {},
+         [](const TCommand& c) {
+             EXPECT_EQ(DataAs<TRX_READ_RPZU_DataIn>(c).Data, (TCommand_Data{0, 0xFF, 0x10}));
+         }},
+        {"parameter memory, empty",
+         30,
+         {},
          [](const TCommand& c) { EXPECT_TRUE(DataAs<TRX_READ_RPZU_DataIn>(c).Data.empty()); }},
     };
     for (const std::uint8_t number : TBytes{12, 13, 14, 15, 16, 17, 19, 20, 22, 26, 27, 28, 31}) {

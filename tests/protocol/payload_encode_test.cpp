@@ -72,23 +72,24 @@ TEST(EncodePayload, EveryLayoutTheDriverSends)
          },
          Join({Hex("00 00 00 0C"), Hex("91 EB E0"), Blanks(13), Hex("07"), Hex("00 00 09 C4")})},
         {"goods found by barcode", 34,
-         [](TCommand& c) { DataAs<TTX_TOV_FOUND_BY_SHK_DataIn>(c) = {{135000, Text<16>(""), 0xFF, 0.001}}; },
+         [](TCommand& c) {
+             DataAs<TTX_TOV_FOUND_BY_SHK_DataIn>(c) = {{135000, Text<16>(""), 0xFF, 0.001}};
+         },
          Join({Hex("00 00 00 0E"), Blanks(16), Hex("FF"), Hex("00 00 00 01")})},
         {"authorisation granted", 40,
          [](TCommand& c) {
-             DataAs<TTX_AVT_OK_BY_CODE_DataIn>(c) = {{1, 12.34F, Text<26>("Ёлка"_cp1251), Text<26>(""),
-                                                      Text<26>("ABCDEFGHIJKLMNOPQRSTUVWXYZ")}};
+             DataAs<TTX_AVT_OK_BY_CODE_DataIn>(c) = {
+                 {1, 12.34F, Text<26>("Ёлка"_cp1251), Text<26>(""), Text<26>("ABCDEFGHIJKLMNOPQRSTUVWXYZ")}};
          },
          Join({Hex("01 04 D2"), Hex("F0 AB AA A0"), Blanks(22), Blanks(26), Ascii("ABCDEFGHIJKLMNOPQRSTUVWXYZ")})},
         {"goods number to read", 48, [](TCommand& c) { DataAs<TTX_READ_TOV_DataIn>(c).Argument = 0x0FA0; },
          Hex("0F A0")},
         {"goods to write", 49,
          [](TCommand& c) {
-             DataAs<TZarvik12m_GoodsItem>(c) = {0x0102,  Text<13>("123"), 135000, Text<16>("Хлеб"_cp1251),
-                                                3,       1.5};
+             DataAs<TZarvik12m_GoodsItem>(c) = {0x0102, Text<13>("123"), 135000, Text<16>("Хлеб"_cp1251), 3, 1.5};
          },
-         Join({Hex("01 02"), Blanks(10), Ascii("123"), Hex("00 00 00 0E"), Hex("95 AB A5 A1"), Blanks(12),
-               Hex("03"), Hex("00 00 05 DC")})},
+         Join({Hex("01 02"), Blanks(10), Ascii("123"), Hex("00 00 00 0E"), Hex("95 AB A5 A1"), Blanks(12), Hex("03"),
+               Hex("00 00 05 DC")})},
         {"goods to write, barcode with trailing blanks and full width", 49,
          [](TCommand& c) {
              auto& goods = DataAs<TZarvik12m_GoodsItem>(c);
@@ -100,44 +101,59 @@ TEST(EncodePayload, EveryLayoutTheDriverSends)
                Hex("00 00 00 00")})},
         {"purchase", 51,
          [](TCommand& c) {
-             DataAs<TTX_FILL_PURCHASE_DataIn>(c) = {{1, 2, 2.5, 1000000, 0.125F, 6, -125000, 8, Text<13>("ab"), 10,
-                                                     Text<16>("Сыр"_cp1251)}};
+             DataAs<TTX_FILL_PURCHASE_DataIn>(c) = {
+                 {1, 2, 2.5, 1000000, 0.125F, 6, -125000, 8, Text<13>("ab"), 10, Text<16>("Сыр"_cp1251)}};
          },
          Join({Hex("01 02 00 00 09 C4 00 00 00 64 00 0C 06 FF FF FF F4 08"), Blanks(11), Ascii("ab"), Hex("0A"),
                Hex("91 EB E0"), Blanks(13)})},
-        {"delete purchase", 52, [](TCommand& c) { DataAs<TTX_DELETE_PURCHASE_DataIn>(c).Argument = 0x34; },
-         Hex("34")},
-        {"close receipt", 54, [](TCommand& c) { DataAs<TTX_CLOSE_CHECK_DataIn>(c) = {0x01, 999999}; },
+        {"delete purchase", 52, [](TCommand& c) { DataAs<TTX_DELETE_PURCHASE_DataIn>(c).Argument = 0x34; }, Hex("34")},
+        {"close receipt", 54,
+         [](TCommand& c) {
+             DataAs<TTX_CLOSE_CHECK_DataIn>(c) = {0x01, 999999};
+         },
          Hex("01 00 00 00 64")},
         {"press keys", 55, [](TCommand& c) { DataAs<TTX_PRESS_KEYS_DataIn>(c).Argument = 0x55; }, Hex("55")},
         {"set date and time", 60,
-         [](TCommand& c) { DataAs<TTX_SET_DATE_TIME_DataIn>(c) = {{DateTime(2026, 12, 7, 15, 30, 45), 5}}; },
+         [](TCommand& c) {
+             DataAs<TTX_SET_DATE_TIME_DataIn>(c) = {{DateTime(2026, 12, 7, 15, 30, 45), 5}};
+         },
          Hex("07 12 26 15 30 05")},
         {"lock keyboard", 61, [](TCommand& c) { DataAs<TTX_LOCK_KEYBOARD_DataIn>(c).Argument = 1; }, Hex("01")},
         {"display line", 62,
-         [](TCommand& c) { DataAs<TTX_DISPLAY_DataIn>(c) = {1, 0, Text<16>("Сыр"_cp1251)}; },
+         [](TCommand& c) {
+             DataAs<TTX_DISPLAY_DataIn>(c) = {1, 0, Text<16>("Сыр"_cp1251)};
+         },
          Join({Hex("02 91 EB E0"), Blanks(13)})},
-        {"read control tape", 63, [](TCommand& c) { DataAs<TTX_READ_TAPE_DataIn>(c).Argument = 0x1234; },
-         Hex("12 34")},
-        {"read parameter memory", 64, [](TCommand& c) { DataAs<TTX_READ_RPZU_DataIn>(c) = {3, 0x01020304}; },
+        {"read control tape", 63, [](TCommand& c) { DataAs<TTX_READ_TAPE_DataIn>(c).Argument = 0x1234; }, Hex("12 34")},
+        {"read parameter memory", 64,
+         [](TCommand& c) {
+             DataAs<TTX_READ_RPZU_DataIn>(c) = {3, 0x01020304};
+         },
          Hex("03 01 02 03 04")},
-        {"read parameter memory, negative", 64, [](TCommand& c) { DataAs<TTX_READ_RPZU_DataIn>(c) = {3, -2}; },
+        {"read parameter memory, negative", 64,
+         [](TCommand& c) {
+             DataAs<TTX_READ_RPZU_DataIn>(c) = {3, -2};
+         },
          Hex("03 FF FF FF FE")},
         {"write parameter memory", 65,
-         [](TCommand& c) { DataAs<TTX_WRITE_RPZU_DataIn>(c) = {1, 0x10, {0xAA, 0xBB}}; },
+         [](TCommand& c) {
+             DataAs<TTX_WRITE_RPZU_DataIn>(c) = {1, 0x10, {0xAA, 0xBB}};
+         },
          Hex("01 00 00 00 10 AA BB")},
     };
     for (const std::uint8_t answer : TBytes{33, 35, 36, 37, 38, 39, 41, 43, 45, 47}) {
-        cases.push_back({"one-byte answer", answer,
-                         [answer](TCommand& c) { FieldsOf<TAnswerFields>(c).Answer = answer; }, {answer}});
+        cases.push_back({"one-byte answer",
+                         answer,
+                         [answer](TCommand& c) { FieldsOf<TAnswerFields>(c).Answer = answer; },
+                         {answer}});
     }
     for (const std::uint8_t granted : TBytes{42, 44, 46}) {
-        cases.push_back({"authorisation granted, same layout", granted,
-                         [](TCommand& c) {
-                             FieldsOf<TAuthorisationGrantedFields>(c) = {0x80, 0.0F, Text<26>("1"), Text<26>("2"),
-                                                                         Text<26>("3")};
-                         },
-                         Join({Hex("80 00 00 31"), Blanks(25), Hex("32"), Blanks(25), Hex("33"), Blanks(25)})});
+        cases.push_back(
+            {"authorisation granted, same layout", granted,
+             [](TCommand& c) {
+                 FieldsOf<TAuthorisationGrantedFields>(c) = {0x80, 0.0F, Text<26>("1"), Text<26>("2"), Text<26>("3")};
+             },
+             Join({Hex("80 00 00 31"), Blanks(25), Hex("32"), Blanks(25), Hex("33"), Blanks(25)})});
     }
     for (const std::uint8_t number : TBytes{50, 53, 56, 57, 58, 59}) {
         cases.push_back({"no payload", number, nullptr, {}});
@@ -182,19 +198,18 @@ TEST(EncodePayload, ScaledNumbersRoundHalvesToEven)
     // Three decimals, as the goods quantity.
     const TCase thousandths[] = {
         {2.5, "00 00 09 C4"},
-        {0.0625, "00 00 00 3E"},   // 62.5 -> 62
-        {0.1875, "00 00 00 BC"},   // 187.5 -> 188
+        {0.0625, "00 00 00 3E"},  // 62.5 -> 62
+        {0.1875, "00 00 00 BC"},  // 187.5 -> 188
         {-0.001, "FF FF FF FF"},
         {std::numeric_limits<double>::quiet_NaN(), "00 00 00 00"},
         {std::numeric_limits<double>::infinity(), "00 00 00 00"},
     };
     std::vector<TEncodeCase> encodeCases;
     for (const TCase& c : thousandths) {
-        encodeCases.push_back({std::to_string(c.Value), 32,
-                               [c](TCommand& command) {
-                                   DataAs<TTX_TOV_FOUND_BY_CODE_DataIn>(command).Quantity = c.Value;
-                               },
-                               Join({Hex("00 00 00 00"), Blanks(16), Hex("00"), Hex(c.Wire)})});
+        encodeCases.push_back(
+            {std::to_string(c.Value), 32,
+             [c](TCommand& command) { DataAs<TTX_TOV_FOUND_BY_CODE_DataIn>(command).Quantity = c.Value; },
+             Join({Hex("00 00 00 00"), Blanks(16), Hex("00"), Hex(c.Wire)})});
     }
     // Two decimals.
     const TCase hundredths[] = {{0.125, "00 0C"}, {0.375, "00 26"}, {12.34, "04 D2"}, {655.35, "FF FF"}};

@@ -56,7 +56,6 @@ void TAnswerHold::OnTrace(const std::string& line)
 
 TRegisterOnPort::TRegisterOnPort(std::uint8_t port, emulator::TEmulatorSettings settings)
     : Emulator(WithTrace(std::move(settings), Hold)), FVariable(port, Emulator.SlavePath())
-{
-}
+{}
 
 }  // namespace zarvik12m::testing

@@ -24,8 +24,7 @@ TTempDirectory::TTempDirectory()
 TTempDirectory::~TTempDirectory()
 {
     std::error_code ignored;
-    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 ignored);
+    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(FPath, ignored);
 }
 

@@ -22,12 +22,12 @@ TEST(GetParam, FindsTheFirstParameterCarryingTheSwitch)
         {{"/p1", "/b9600"}, 'p', true, "1"},
         {{"/p1", "/b9600"}, 'b', true, "9600"},
         {{"/p1", "/b9600"}, 'n', false, ""},
-        {{"/P1"}, 'p', false, ""},                              // case-sensitive
-        {{"x/p5"}, 'p', true, "p5"},                            // the first two characters go, whatever they are
-        {{"/p3", "/p5"}, 'p', true, "3"},                       // the first occurrence counts
+        {{"/P1"}, 'p', false, ""},         // case-sensitive
+        {{"x/p5"}, 'p', true, "p5"},       // the first two characters go, whatever they are
+        {{"/p3", "/p5"}, 'p', true, "3"},  // the first occurrence counts
         {{"/lC:/c/plu.txt"}, 'l', true, "C:/c/plu.txt"},
-        {{"/lC:/c/plu.txt"}, 'c', true, "C:/c/plu.txt"},        // a slash path carries another switch
-        {{"/lC:\\c\\plu.txt"}, 'c', false, ""},                 // a backslash path does not
+        {{"/lC:/c/plu.txt"}, 'c', true, "C:/c/plu.txt"},  // a slash path carries another switch
+        {{"/lC:\\c\\plu.txt"}, 'c', false, ""},           // a backslash path does not
         {{"/l"}, 'l', true, ""},
         {{"/cabc"}, 'c', true, "abc"},
         {{"", "/"}, 'p', false, ""},
@@ -66,23 +66,23 @@ TEST(ParsePluParameters, AcceptsTheThreeCommands)
 TEST(ParsePluParameters, RefusesInvalidCombinationsAndValues)
 {
     const TParameters cases[] = {
-        {"/b9600", "/n1", "/c"},                          // no /p
-        {"/p1", "/n1", "/c"},                             // no /b
-        {"/p1", "/b9600", "/c"},                          // no /n
-        {"/p1", "/b9600", "/n1"},                         // no command
-        {"/p1", "/b9600", "/n1", "/lplu.txt"},            // /l without /s
-        {"/p1", "/b9600", "/n1", "/w"},                   // /w without /s
-        {"/p1", "/b9600", "/n1", "/s59", "/l", "/w"},     // two commands
+        {"/b9600", "/n1", "/c"},                       // no /p
+        {"/p1", "/n1", "/c"},                          // no /b
+        {"/p1", "/b9600", "/c"},                       // no /n
+        {"/p1", "/b9600", "/n1"},                      // no command
+        {"/p1", "/b9600", "/n1", "/lplu.txt"},         // /l without /s
+        {"/p1", "/b9600", "/n1", "/w"},                // /w without /s
+        {"/p1", "/b9600", "/n1", "/s59", "/l", "/w"},  // two commands
         {"/p1", "/b9600", "/n1", "/s59", "/lC:/c/plu.txt"},
         {"/P1", "/b9600", "/n1", "/c"},
         {"x/p5", "/b9600", "/n1", "/c"},
-        {"/p", "/b9600", "/n1", "/c"},                    // an empty value is no integer
+        {"/p", "/b9600", "/n1", "/c"},  // an empty value is no integer
         {"/p1", "/b9600.0", "/n1", "/c"},
-        {"/p1", "/b9600", "/n1", "/sx", "/c"},            // /s with /c must still be an integer
-        {"/p0", "/b9600", "/n1", "/c"},                   // outside the library's ports 1..32
+        {"/p1", "/b9600", "/n1", "/sx", "/c"},  // /s with /c must still be an integer
+        {"/p0", "/b9600", "/n1", "/c"},         // outside the library's ports 1..32
         {"/p33", "/b9600", "/n1", "/c"},
         {"/p-1", "/b9600", "/n1", "/c"},
-        {"/p1", "/b9600", "/n0", "/c"},                   // outside the network numbers 1..99
+        {"/p1", "/b9600", "/n0", "/c"},  // outside the network numbers 1..99
         {"/p1", "/b9600", "/n100", "/c"},
     };
     for (const TParameters& parameters : cases) {

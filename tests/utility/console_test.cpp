@@ -17,9 +17,9 @@ TEST(ConsoleCharset, FollowsTheLocalesCodeset)
         const char* Codeset;
         TConsoleCharset Charset;
     } cases[] = {
-        {"UTF-8", csUtf8},           {"utf8", csUtf8},          {"ANSI_X3.4-1968", csUtf8},
-        {"ISO-8859-5", csUtf8},      {"", csUtf8},              {"CP1251", csWindows1251},
-        {"WINDOWS-1251", csWindows1251}, {"IBM866", csDos866},  {"CP866", csDos866},
+        {"UTF-8", csUtf8},   {"utf8", csUtf8},          {"ANSI_X3.4-1968", csUtf8},      {"ISO-8859-5", csUtf8},
+        {"", csUtf8},        {"CP1251", csWindows1251}, {"WINDOWS-1251", csWindows1251}, {"IBM866", csDos866},
+        {"CP866", csDos866},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ConsoleCharsetOfCodeset(c.Codeset), c.Charset) << c.Codeset;
@@ -33,8 +33,7 @@ TEST(ConsoleText, ConvertsWindowsTextToTheConsole)
     EXPECT_EQ(WinTextToConsole(text, csWindows1251), text);
     // The register's DOS code page: Ч 0x97, т 0xE2, Ё 0xF0, ё 0xF1; № (0xB9)
     // goes the table's way, to 0xF9.
-    EXPECT_EQ(WinTextToConsole(text, csDos866),
-              "\x97\xE2\xA5\xAD\xA8\xA5 PLU: \xF0\xF1 \xF9");
+    EXPECT_EQ(WinTextToConsole(text, csDos866), "\x97\xE2\xA5\xAD\xA8\xA5 PLU: \xF0\xF1 \xF9");
 }
 
 TEST(ConsoleText, ShowsTheProgressBarShades)

@@ -67,8 +67,7 @@ protected:
 
 TEST_F(UtilityEndToEnd, ReadingAndWritingBackLeaveTheTableAsItWas)
 {
-    const emulator::TGoodsTable table =
-        emulator::LoadPluFile(ZARVIK12M_SOURCE_DIR "/examples/goods.txt", ';').Goods;
+    const emulator::TGoodsTable table = emulator::LoadPluFile(ZARVIK12M_SOURCE_DIR "/examples/goods.txt", ';').Goods;
     ASSERT_FALSE(table.empty());
     FEmulator.SetGoodsTable(table);
 
@@ -137,7 +136,8 @@ TEST(UtilityEndToEndWithoutRegister, AMissingDeviceIsNamedInTheError)
     const testing::TPortVariable variable(1, "/nonexistent/ttyZARVIK");
     const TProcessResult result = RunProcess(UtilityOptions({"/p1", "/b9600", "/n1", "/c"}, directory.Path()));
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_TRUE(result.Output.ends_with("\n[COM1] Ошибка открытия порта: Не могу открыть порт \"/nonexistent/ttyZARVIK\"\n"))
+    EXPECT_TRUE(
+        result.Output.ends_with("\n[COM1] Ошибка открытия порта: Не могу открыть порт \"/nonexistent/ttyZARVIK\"\n"))
         << result.Output;
     // The error is in the log of the folder the utility ran in.
     EXPECT_NE(ReadFileBytes(directory.Path() / "LogError.txt").find(" [ErrorCode-110] "), std::string::npos);

@@ -40,9 +40,9 @@ TEST(StrToInt, AcceptsTheIntegerSyntax)
 
 TEST(StrToInt, RefusesEverythingElse)
 {
-    for (const std::string_view text : {"", " ", "+", "-", "$", "x", "0x", "1 ", "1a", "p5", "12.0", "1e3", "--1",
-                                        "+-1", "- 1", "\t1", "$G", "0x-1", "2147483648", "-2147483649",
-                                        "$100000000", "1,5", "１"}) {
+    for (const std::string_view text :
+         {"",    " ",   "+",   "-",   "$",  "x",    "0x",         "1 ",          "1a",         "p5",  "12.0", "1e3",
+          "--1", "+-1", "- 1", "\t1", "$G", "0x-1", "2147483648", "-2147483649", "$100000000", "1,5", "１"}) {
         EXPECT_EQ(StrToInt(text), std::nullopt) << '"' << text << '"';
     }
 }
@@ -53,15 +53,15 @@ TEST(StrToFloat, ReadsDecimalNumbersWithAPoint)
         std::string_view Text;
         double Value;
     } cases[] = {
-        {"1", 1.0},       {"  1.000", 1.0}, {"12.5 ", 12.5},  {"-0.25", -0.25}, {"+3", 3.0},
-        {".5", 0.5},      {"5.", 5.0},      {"1e3", 1000.0},  {"1.5E-2", 0.015}, {"  2.5e+1  ", 25.0},
-        {"1e-500", 0.0},  {"0", 0.0},       {"007.50", 7.5},
+        {"1", 1.0},      {"  1.000", 1.0}, {"12.5 ", 12.5}, {"-0.25", -0.25},  {"+3", 3.0},
+        {".5", 0.5},     {"5.", 5.0},      {"1e3", 1000.0}, {"1.5E-2", 0.015}, {"  2.5e+1  ", 25.0},
+        {"1e-500", 0.0}, {"0", 0.0},       {"007.50", 7.5},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(StrToFloat(c.Text), std::optional<double>(c.Value)) << c.Text;
     }
-    for (const std::string_view text : {"", "  ", ".", "-", "12,50", "1.2.3", "1e", "1e+", "e5", "abc", "1 2",
-                                        "0x10", "$10", "1e400", "inf", "nan"}) {
+    for (const std::string_view text : {"", "  ", ".", "-", "12,50", "1.2.3", "1e", "1e+", "e5", "abc", "1 2", "0x10",
+                                        "$10", "1e400", "inf", "nan"}) {
         EXPECT_EQ(StrToFloat(text), std::nullopt) << '"' << text << '"';
     }
 }

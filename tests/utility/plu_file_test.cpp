@@ -38,10 +38,10 @@ TEST(PluFileReader, SplitsLinesAtLfAndCrLfAndDropsLoneCr)
         std::vector<std::string> Lines;
     } cases[] = {
         {"", {}},
-        {"a\nb\r\nc", {"a", "b", "c"}},         // the last line without its end counts
+        {"a\nb\r\nc", {"a", "b", "c"}},  // the last line without its end counts
         {"a\r\nb\r\n", {"a", "b"}},
-        {"a\rb\n", {"ab"}},                     // a lone CR neither ends the line nor stays
-        {"a\n\n", {"a", ""}},                   // an empty line
+        {"a\rb\n", {"ab"}},    // a lone CR neither ends the line nor stays
+        {"a\n\n", {"a", ""}},  // an empty line
         {"\r", {""}},
         {"\n", {""}},
         {"x\r\r\n", {"x"}},

@@ -24,17 +24,17 @@ TZarvik12m_GoodsItem Item(std::uint16_t code, std::string_view barcode, std::int
     return item;
 }
 
-const std::string MilkLine = std::string("   1;          123;      12.50;") + std::string("Молоко"_cp1251) +
-                             "          ; 1;      1.000\r\n";
+const std::string MilkLine =
+    std::string("   1;          123;      12.50;") + std::string("Молоко"_cp1251) + "          ; 1;      1.000\r\n";
 
 TEST(FormatPluLine, WritesTheFixedWidthFields)
 {
     EXPECT_EQ(FormatPluLine(Item(1, "123", 125000, "Молоко"_cp1251, 1, 1), ';'), MilkLine);
     // Longer values take the room they need; halves of a cent round away
     // from zero; quantities keep three decimals.
-    EXPECT_EQ(FormatPluLine(Item(65535, "4600000000001", 123456789012345, "0123456789ABCDEF", 255, 12345678.0625),
-                            '\t'),
-              "65535\t4600000000001\t12345678901.23\t0123456789ABCDEF\t255\t12345678.062\r\n");
+    EXPECT_EQ(
+        FormatPluLine(Item(65535, "4600000000001", 123456789012345, "0123456789ABCDEF", 255, 12345678.0625), '\t'),
+        "65535\t4600000000001\t12345678901.23\t0123456789ABCDEF\t255\t12345678.062\r\n");
     EXPECT_EQ(FormatPluLine(Item(0, "", -50, "", 0, -0.0), ';'),
               "   0;             ;      -0.01;                ; 0;      0.000\r\n");
     EXPECT_EQ(FormatPluLine(Item(2, "", 49, "", 0, 0.0005), ';').substr(19, 11), "       0.00");
@@ -78,9 +78,9 @@ TEST(ParsePluLine, TakesBlankNumbersAsZeroAndCutsTexts)
 
 TEST(ParsePluLine, RefusesAFieldThatIsNeitherBlankNorANumber)
 {
-    for (const std::string_view line : {"abc;;;;;", "1 ;;;;;",        // trailing blanks make a code invalid
-                                        "1;;12,50;;;", "1;;x;;;", "1;;;;1.5;", "1;;;;;1,000", "1;;;;;1;2",
-                                        "1;;;;;--1", "1;;1e999;;;", "1;;;;;1e999"}) {
+    for (const std::string_view line : {"abc;;;;;", "1 ;;;;;",  // trailing blanks make a code invalid
+                                        "1;;12,50;;;", "1;;x;;;", "1;;;;1.5;", "1;;;;;1,000", "1;;;;;1;2", "1;;;;;--1",
+                                        "1;;1e999;;;", "1;;;;;1e999"}) {
         EXPECT_EQ(ParsePluLine(line, ';'), std::nullopt) << line;
     }
 }

@@ -19,15 +19,12 @@ TEST(ProgressBar, RoundsHalvesToEven)
         std::int32_t Maximum;
         std::string Expected;
     } cases[] = {
-        {0, 4000, Bar(0, 60)},
-        {100, 4000, Bar(2, 58)},    // 1.5 rounds to 2
-        {300, 4000, Bar(4, 56)},    // 4.5 rounds to 4
-        {2000, 4000, Bar(30, 30)},
-        {4000, 4000, Bar(60, 0)},
-        {4100, 4000, Bar(62, 0)},   // beyond the maximum: a longer dark run, no light one
-        {17100, 4000, Bar(0, 60)},  // 256.5 rounds to 256, of which the low 8 bits are 0
-        {5, 10, Bar(30, 30)},
-        {7, 0, Bar(0, 60)},         // no maximum: nothing to show
+        {0, 4000, Bar(0, 60)},     {100, 4000, Bar(2, 58)},  // 1.5 rounds to 2
+        {300, 4000, Bar(4, 56)},                             // 4.5 rounds to 4
+        {2000, 4000, Bar(30, 30)}, {4000, 4000, Bar(60, 0)},
+        {4100, 4000, Bar(62, 0)},                       // beyond the maximum: a longer dark run, no light one
+        {17100, 4000, Bar(0, 60)},                      // 256.5 rounds to 256, of which the low 8 bits are 0
+        {5, 10, Bar(30, 30)},      {7, 0, Bar(0, 60)},  // no maximum: nothing to show
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ProgressBar(c.Position, c.Maximum, 60), c.Expected) << c.Position << "/" << c.Maximum;

@@ -167,11 +167,11 @@ TEST_F(UtilityFlow, WithoutParametersPrintsTheUsageAndStillLoadsTheLibrary)
 TEST_F(UtilityFlow, InvalidParametersPrintTheErrorAndTheUsage)
 {
     const TArguments cases[] = {
-        {"/P1", "/b9600", "/n1", "/c"},                     // upper case is no switch
-        {"x/p5", "/b9600", "/n1", "/c"},                    // /p with the value p5
+        {"/P1", "/b9600", "/n1", "/c"},                      // upper case is no switch
+        {"x/p5", "/b9600", "/n1", "/c"},                     // /p with the value p5
         {"/p1", "/b9600", "/n1", "/s59", "/lC:/c/plu.txt"},  // carries /l and /c
-        {"/p1", "/b9600", "/n1", "/lplu.txt"},              // /l without /s
-        {"/p1", "/b9600", "/n1", "/sx", "/c"},              // /s with /c, not an integer
+        {"/p1", "/b9600", "/n1", "/lplu.txt"},               // /l without /s
+        {"/p1", "/b9600", "/n1", "/sx", "/c"},               // /s with /c, not an integer
         {"/p0", "/b9600", "/n1", "/c"},
         {"/p33", "/b9600", "/n1", "/c"},
         {"/p1", "/b9600", "/n0", "/c"},
@@ -331,13 +331,18 @@ TEST_F(UtilityFlow, WriteSendsTheFileToTheRegister)
     const TProcessResult result = Run({"/p4", "/b9600", "/n2", "/s59", "/wplu.txt"});
     EXPECT_EQ(TextOf(result), Banner + Writing + Success);
     EXPECT_EQ(result.ExitCode, 0);
-    EXPECT_EQ(Record(), "load\nWriteGoods 4 9600 2 5\n"
-                        "  1|          123|125000|" + std::string("Молоко          "_cp1251) + "|1|1\n"
-                        "  2|4600000000002|350000|" + std::string("Хлеб ржаной     "_cp1251) + "|12|2.5\n"
-                        "  7||0||0|3\n"
-                        "  0||0||0|0\n"
-                        "  10|x|5000|y|2|0.25\n"
-                        "unload\n");
+    EXPECT_EQ(Record(),
+              "load\nWriteGoods 4 9600 2 5\n"
+              "  1|          123|125000|" +
+                  std::string("Молоко          "_cp1251) +
+                  "|1|1\n"
+                  "  2|4600000000002|350000|" +
+                  std::string("Хлеб ржаной     "_cp1251) +
+                  "|12|2.5\n"
+                  "  7||0||0|3\n"
+                  "  0||0||0|0\n"
+                  "  10|x|5000|y|2|0.25\n"
+                  "unload\n");
 }
 
 TEST_F(UtilityFlow, WriteReadsStandardInputForAnEmptyName)

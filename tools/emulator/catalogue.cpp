@@ -6,6 +6,7 @@ namespace zarvik12m::emulator {
 
 namespace {
 
+// clang-format off
 constexpr std::array<TMessageShape, LastMessage + 1> Shapes = {{
     {0x00, 0},  // no message 0
     // 1..10: the register's requests
@@ -23,6 +24,7 @@ constexpr std::array<TMessageShape, LastMessage + 1> Shapes = {{
     {0x15, 0}, {0x1B, 0}, {0x26, 0}, {0x27, 6}, {0x0A, 1}, {0x00, 17}, {0x28, 2}, {0x01, 5},
     {0x02, AnyLength},
 }};
+// clang-format on
 
 bool Fits(const TMessageShape& shape, std::uint8_t code, std::uint8_t length)
 {

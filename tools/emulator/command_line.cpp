@@ -56,8 +56,8 @@ TBytes HexBytes(std::string_view flag, std::string_view text)
 }
 
 // "A:B" as two numbers.
-std::pair<std::uint64_t, std::uint64_t> NumberPair(std::string_view flag, std::string_view text,
-                                                   std::uint64_t highA, std::uint64_t highB)
+std::pair<std::uint64_t, std::uint64_t> NumberPair(std::string_view flag, std::string_view text, std::uint64_t highA,
+                                                   std::uint64_t highB)
 {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {

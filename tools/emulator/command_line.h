@@ -15,13 +15,13 @@ struct TProgramOptions {
     bool Help = false;
     std::uint8_t NetNumber = 1;
     std::string SerialNumber = "12000001";
-    std::string LinkPath;                // --link: a symbolic link to the line
-    std::string LoadPath;                // --load: goods file to start with
-    std::optional<std::size_t> Generate; // --generate: that many made-up goods
-    std::string SavePath;                // --save: goods file written at the end
-    char Separator = ';';                // --separator: field separator of the goods files
-    bool Trace = false;                  // --trace: every frame, to stderr ...
-    std::string TracePath;               // ... or to this file
+    std::string LinkPath;                 // --link: a symbolic link to the line
+    std::string LoadPath;                 // --load: goods file to start with
+    std::optional<std::size_t> Generate;  // --generate: that many made-up goods
+    std::string SavePath;                 // --save: goods file written at the end
+    char Separator = ';';                 // --separator: field separator of the goods files
+    bool Trace = false;                   // --trace: every frame, to stderr ...
+    std::string TracePath;                // ... or to this file
     TFaults Faults;
 };
 

@@ -23,9 +23,9 @@
 namespace zarvik12m::emulator {
 
 struct TEmulatorSettings {
-    std::uint8_t NetNumber = 1;            // 1..99
+    std::uint8_t NetNumber = 1;             // 1..99
     std::string SerialNumber = "12000001";  // factory number, at most 13 bytes
-    std::uint8_t State = 0;                // the two bytes of answer 23
+    std::uint8_t State = 0;                 // the two bytes of answer 23
     std::uint8_t Mode = 0;
     TGoodsTable Goods;
     TFaults Faults;

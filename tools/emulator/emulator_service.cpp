@@ -68,9 +68,9 @@ TBytes DateTimePayload()
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return {ToBcd(static_cast<unsigned>(local.tm_mday)), ToBcd(static_cast<unsigned>(local.tm_mon + 1)),
+    return {ToBcd(static_cast<unsigned>(local.tm_mday)),       ToBcd(static_cast<unsigned>(local.tm_mon + 1)),
             ToBcd(static_cast<unsigned>(local.tm_year % 100)), ToBcd(static_cast<unsigned>(local.tm_hour)),
-            ToBcd(static_cast<unsigned>(local.tm_min)), 0};
+            ToBcd(static_cast<unsigned>(local.tm_min)),        0};
 }
 
 TBytes SerialNumberPayload(const std::string& serialNumber)
@@ -89,8 +89,8 @@ std::string TimeStamp()
     std::tm local{};
     localtime_r(&seconds, &local);
     char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(milliseconds));
+    static_cast<void>(std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                                    static_cast<int>(milliseconds)));
     return text;
 }
 
@@ -318,7 +318,7 @@ bool TEmulator::Send(const TBytes& bytes, const TFaults& faults)
         }
         const std::size_t size = std::min(chunk, bytes.size() - position);
         if (!(FSendClock.BaudRate() == 0 ? WriteAll(bytes.data() + position, size)
-                                          : SendPaced(bytes.data() + position, size))) {
+                                         : SendPaced(bytes.data() + position, size))) {
             return false;
         }
     }

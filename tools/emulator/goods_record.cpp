@@ -1,6 +1,5 @@
 #include "tools/emulator/goods_record.h"
 
-
 namespace zarvik12m::emulator {
 
 std::string RightAlignedBarcode(std::string_view text)

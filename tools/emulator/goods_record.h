@@ -19,9 +19,9 @@ inline constexpr std::size_t NameWidth = 16;
 
 // One entry of the register's goods table, as the register keeps it.
 struct TGoodsRecord {
-    std::string Barcode;         // the 13 bytes the register answers
-    std::uint32_t Price = 0;     // whole number, as on the line
-    std::string Name;            // Windows-1251, at most 16 bytes, no trailing blanks
+    std::string Barcode;      // the 13 bytes the register answers
+    std::uint32_t Price = 0;  // whole number, as on the line
+    std::string Name;         // Windows-1251, at most 16 bytes, no trailing blanks
     std::uint8_t Group = 0;
     std::uint32_t Quantity = 0;  // thousandths
 

@@ -4,7 +4,7 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigset_t and pthread_sigmask
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -37,8 +37,9 @@ using namespace zarvik12m::literals;
 void Say(std::FILE* stream, std::string_view text, const std::string& tail = {})
 {
     const std::string line = Cp1251ToUtf8(text) + tail + "\n";
-    std::fputs(line.c_str(), stream);
-    std::fflush(stream);
+    // Nothing better to do when the console is gone.
+    static_cast<void>(std::fputs(line.c_str(), stream));
+    static_cast<void>(std::fflush(stream));
 }
 
 void Say(std::string_view text, const std::string& tail = {})
@@ -57,31 +58,30 @@ public:
     explicit TTraceSink(const std::string& path)
     {
         if (!path.empty()) {
-            FFile = std::fopen(path.c_str(), "a");
+            FFile.reset(std::fopen(path.c_str(), "a"));  // NOLINT(cppcoreguidelines-owning-memory): owned by FFile
             if (FFile == nullptr) {
                 ThrowSystemError(path.c_str());
             }
         }
     }
-    ~TTraceSink()
-    {
-        if (FFile != nullptr) {
-            static_cast<void>(std::fclose(FFile));
-        }
-    }
-    TTraceSink(const TTraceSink&) = delete;
-    TTraceSink& operator=(const TTraceSink&) = delete;
 
-    // Called on the emulator's thread only.
+    // Called on the emulator's thread only. A trace line that cannot be
+    // written is lost; the emulator goes on serving the line.
     void Write(const std::string& line)
     {
-        std::FILE* stream = FFile != nullptr ? FFile : stderr;
-        std::fputs((line + "\n").c_str(), stream);
-        std::fflush(stream);
+        std::FILE* stream = FFile != nullptr ? FFile.get() : stderr;
+        static_cast<void>(std::fputs((line + "\n").c_str(), stream));
+        static_cast<void>(std::fflush(stream));
     }
 
 private:
-    std::FILE* FFile = nullptr;
+    struct TFileCloser {
+        void operator()(std::FILE* file) const
+        {
+            static_cast<void>(std::fclose(file));  // NOLINT(cppcoreguidelines-owning-memory): the owner's deleter
+        }
+    };
+    std::unique_ptr<std::FILE, TFileCloser> FFile;
 };
 
 // A symbolic link to the line for as long as the program serves it. An
@@ -146,7 +146,7 @@ std::string FaultsText(const TFaults& faults)
     }
     if (faults.ChunkSize != 0) {
         add("ответ частями по "_cp1251, std::to_string(faults.ChunkSize) + Cp1251ToUtf8(" байт, пауза "_cp1251) +
-                                          std::to_string(faults.ChunkPause.count()) + Cp1251ToUtf8(" мс"_cp1251));
+                                            std::to_string(faults.ChunkPause.count()) + Cp1251ToUtf8(" мс"_cp1251));
     }
     if (faults.ForeignNetNumber != 0) {
         add("кадр для сетевого номера "_cp1251, std::to_string(faults.ForeignNetNumber));
@@ -239,8 +239,8 @@ int Run(const TProgramOptions& options)
     if ((fds[0].revents & POLLIN) != 0) {
         signalfd_siginfo received{};
         if (::read(signals.Get(), &received, sizeof received) == static_cast<ssize_t>(sizeof received)) {
-            Say("Получен сигнал "_cp1251,
-                "SIG" + std::string(sigabbrev_np(static_cast<int>(received.ssi_signo))) + Cp1251ToUtf8(": завершение"_cp1251));
+            Say("Получен сигнал "_cp1251, "SIG" + std::string(sigabbrev_np(static_cast<int>(received.ssi_signo))) +
+                                              Cp1251ToUtf8(": завершение"_cp1251));
         }
     } else {
         Say("Линия закрыта: завершение"_cp1251);
@@ -267,20 +267,21 @@ int main(int argc, char** argv)
     using namespace zarvik12m::emulator;
     using namespace zarvik12m::literals;
     // A closed console must not kill the program before it has cleaned up.
-    signal(SIGPIPE, SIG_IGN);
+    static_cast<void>(signal(SIGPIPE, SIG_IGN));
     try {
         const TProgramOptions options = ParseCommandLine(argc, argv);
         if (options.Help) {
-            std::fputs(zarvik12m::Cp1251ToUtf8(UsageText()).c_str(), stdout);
+            static_cast<void>(std::fputs(zarvik12m::Cp1251ToUtf8(UsageText()).c_str(), stdout));
             return 0;
         }
         return Run(options);
     } catch (const TCommandLineError& error) {
-        std::fprintf(stderr, "%s\n%s\n", error.what(),
-                     zarvik12m::Cp1251ToUtf8("Справка: zarvik12m-emulator --help"_cp1251).c_str());
+        static_cast<void>(std::fprintf(stderr, "%s\n%s\n", error.what(),
+                                       zarvik12m::Cp1251ToUtf8("Справка: zarvik12m-emulator --help"_cp1251).c_str()));
         return 2;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s%s\n", zarvik12m::Cp1251ToUtf8("Ошибка: "_cp1251).c_str(), error.what());
+        static_cast<void>(
+            std::fprintf(stderr, "%s%s\n", zarvik12m::Cp1251ToUtf8("Ошибка: "_cp1251).c_str(), error.what()));
         return 1;
     }
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <system_error>
 
 namespace zarvik12m::emulator {
 
@@ -109,13 +110,13 @@ std::string RightAligned(std::string text, std::size_t width)
 std::string Thousandths(std::uint32_t value)
 {
     char text[24];
-    std::snprintf(text, sizeof text, "%u.%03u", value / 1000U, value % 1000U);
+    static_cast<void>(std::snprintf(text, sizeof text, "%u.%03u", value / 1000U, value % 1000U));
     return text;
 }
 
 std::string SystemReason()
 {
-    return std::strerror(errno);
+    return std::generic_category().message(errno);
 }
 
 }  // namespace

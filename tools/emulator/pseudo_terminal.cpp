@@ -1,7 +1,7 @@
 #include "tools/emulator/pseudo_terminal.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
+#include <stdlib.h>  // NOLINT(modernize-deprecated-headers): POSIX posix_openpt, grantpt, ptsname_r
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -59,8 +59,7 @@ void TFileDescriptor::Close() noexcept
     }
 }
 
-TPseudoTerminal::TPseudoTerminal()
-    : FMaster(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
+TPseudoTerminal::TPseudoTerminal() : FMaster(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
 {
     if (!FMaster.Valid()) {
         ThrowSystemError("posix_openpt");

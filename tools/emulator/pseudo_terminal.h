@@ -40,6 +40,7 @@ public:
     // Throws std::system_error when the system has no pseudo-terminal.
     TPseudoTerminal();
 
+    ~TPseudoTerminal() = default;
     TPseudoTerminal(const TPseudoTerminal&) = delete;
     TPseudoTerminal& operator=(const TPseudoTerminal&) = delete;
 

@@ -267,8 +267,7 @@ void ClearGoods(std::uint8_t port, std::int32_t baudRate, std::uint8_t netNumber
 }
 #endif
 
-void GetProperties(std::uint8_t port, std::int32_t baudRate, std::uint8_t netNumber,
-                   TZarvik12m_Properties& properties)
+void GetProperties(std::uint8_t port, std::int32_t baudRate, std::uint8_t netNumber, TZarvik12m_Properties& properties)
 {
     Record("GetProperties " + ArgumentsText(port, baudRate, netNumber));
     Start(port, 1);
