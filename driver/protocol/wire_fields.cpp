@@ -2,24 +2,13 @@
 
 #include <cmath>
 
+#include "driver/common/rounding.h"
+
 namespace zarvik12m {
 
 namespace {
 
 constexpr std::int64_t CurrencyScale = 10000;
-
-double RoundHalfEven(double value)
-{
-    const double lower = std::floor(value);
-    const double fraction = value - lower;
-    if (fraction < 0.5) {
-        return lower;
-    }
-    if (fraction > 0.5) {
-        return lower + 1.0;
-    }
-    return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
-}
 
 // The rounded value as a 64-bit integer, whose low bits go on the wire; a
 // value without meaningful low bits (not finite, beyond 64 bits) gives 0.
