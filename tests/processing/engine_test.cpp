@@ -111,6 +111,19 @@ protected:
     // What the register received, all of it once it has arrived.
     void ExpectRequest(const TBytes& expected) { EXPECT_EQ(FLine.Receive(expected.size()), expected); }
 
+    // Reads goods 1..last in turn; each answer must be the found goods
+    // whose barcode begins with its own number.
+    void ReadGoodsOneToLast(std::uint16_t last)
+    {
+        for (std::uint16_t code = 1; code <= last; ++code) {
+            const TCommandData request = ReadGoods(code);
+            const TAnswer result = Execute(FEngine, 48, &request);
+            ASSERT_EQ(result.Number, 11) << code;
+            const std::string barcode = DataAs<TRX_READ_TOV_DataIn>(result.Data).Barcode.Str();
+            ASSERT_EQ(barcode.substr(0, barcode.find(' ')), std::to_string(code));
+        }
+    }
+
     TCommand ReceivedEntry(std::uint32_t index)
     {
         TRXCommandQueue& queue = FEngine.RXQueue();
@@ -311,13 +324,7 @@ TEST_F(EngineOnALine, ARepeatedAnswerIsNotTakenForTheNextCommands)
             FLine.Send(twice);
         }
     });
-    for (std::uint16_t code = 1; code <= 200; ++code) {
-        const TCommandData request = ReadGoods(code);
-        const TAnswer result = Execute(FEngine, 48, &request);
-        ASSERT_EQ(result.Number, 11) << code;
-        const std::string barcode = DataAs<TRX_READ_TOV_DataIn>(result.Data).Barcode.Str();
-        ASSERT_EQ(barcode.substr(0, barcode.find(' ')), std::to_string(code));
-    }
+    ReadGoodsOneToLast(200);
     registerSide.join();
 }
 
@@ -334,13 +341,7 @@ TEST_F(EngineOnALine, EveryExchangeOfAQuickRegisterIsAnswered)
             FLine.Send(GoodsFoundAnswer(std::to_string(code)));
         }
     });
-    for (std::uint16_t code = 1; code <= 500; ++code) {
-        const TCommandData request = ReadGoods(code);
-        const TAnswer result = Execute(FEngine, 48, &request);
-        ASSERT_EQ(result.Number, 11) << code;
-        const std::string barcode = DataAs<TRX_READ_TOV_DataIn>(result.Data).Barcode.Str();
-        ASSERT_EQ(barcode.substr(0, barcode.find(' ')), std::to_string(code));
-    }
+    ReadGoodsOneToLast(500);
     registerSide.join();
     EXPECT_EQ(CountOf(FEngine.RXQueue()), 0U);
 }
