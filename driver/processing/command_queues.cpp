@@ -23,10 +23,14 @@ void TCommandQueue::Enqueue(const TCommand& command)
     FQueueEvent.SetEvent();
 }
 
+std::vector<TCommand>::iterator TCommandQueue::EntryOf(std::uint32_t id)
+{
+    return std::find_if(FCommands.begin(), FCommands.end(), [id](const TCommand& stored) { return stored.ID == id; });
+}
+
 TCommand* TCommandQueue::Replace(const TCommand& command)
 {
-    const auto entry = std::find_if(FCommands.begin(), FCommands.end(),
-                                    [&](const TCommand& stored) { return stored.ID == command.ID; });
+    const auto entry = EntryOf(command.ID);
     if (entry == FCommands.end()) {
         return nullptr;
     }
@@ -36,8 +40,7 @@ TCommand* TCommandQueue::Replace(const TCommand& command)
 
 void TCommandQueue::Delete(std::uint32_t id)
 {
-    const auto entry =
-        std::find_if(FCommands.begin(), FCommands.end(), [id](const TCommand& stored) { return stored.ID == id; });
+    const auto entry = EntryOf(id);
     if (entry == FCommands.end()) {
         return;
     }

@@ -91,6 +91,9 @@ protected:
 private:
     TCommandEncoder& FEncoder;
     TCommandQueueTexts FTexts;
+    // The entry with that ID, or the end.
+    std::vector<TCommand>::iterator EntryOf(std::uint32_t id);
+
     std::vector<TCommand> FCommands;
     TEvent FQueueEvent{TEvent::rmAutoReset, false};
 };
