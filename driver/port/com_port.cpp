@@ -1,8 +1,5 @@
 #include "driver/port/com_port.h"
 
-#include <array>
-#include <cstring>
-
 #include "driver/common/errors.h"
 #include "driver/port/device_name.h"
 
@@ -76,13 +73,8 @@ void TCOMPort::Write(const std::uint8_t* data, std::size_t count)
         RaiseError(ecPortWriteBlockTooLarge,
                    {std::int64_t{FPortNumber}, static_cast<std::int64_t>(count), std::int64_t{QueueSize}});
     }
-    // The device is given a copy, so the caller's buffer is free at once.
-    std::array<std::uint8_t, QueueSize> staging;
-    if (count != 0) {
-        std::memcpy(staging.data(), data, count);
-    }
     std::size_t written = 0;
-    const TSerialWriteResult result = FDevice.Write(staging.data(), count, written);
+    const TSerialWriteResult result = FDevice.Write(data, count, written);
     if (result == swFailed || (result == swTimedOut && FAsyncMode)) {
         Raise(ecPortWriteFailed);
     }
