@@ -34,7 +34,7 @@ TByteSet ByteSetOf(std::initializer_list<std::uint8_t> values)
 }
 
 TCommandEncoder::TCommandEncoder(std::uint8_t portNumber, const TByteSet& netNumbers)
-    : FPortNumber(portNumber), FAddressSet(AddressesOf(netNumbers)), FLog(*this, portNumber)
+    : FPortNumber(portNumber), FAddressSet(AddressesOf(netNumbers)), FLog(portNumber)
 {
     // The command log is a diagnostic aid that stays off in normal work.
     FLog.SetEnabled(false);

@@ -87,8 +87,8 @@ std::string_view DescriptionOf(std::uint8_t commandNumber)
 
 }  // namespace
 
-TLogCommandEncoder::TLogCommandEncoder(TCommandEncoder& encoder, std::uint8_t portNumber)
-    : FEncoder(encoder), FFileName("LogCommandEncoder_COM" + std::to_string(portNumber) + ".txt")
+TLogCommandEncoder::TLogCommandEncoder(std::uint8_t portNumber)
+    : FFileName("LogCommandEncoder_COM" + std::to_string(portNumber) + ".txt")
 {}
 
 std::string TLogCommandEncoder::Header(std::string_view text)

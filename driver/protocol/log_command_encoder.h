@@ -10,8 +10,6 @@
 
 namespace zarvik12m {
 
-class TCommandEncoder;
-
 // The diagnostic trace of one engine: LogCommandEncoder_COM<port>.txt in
 // the current directory, Windows-1251 text with CR LF line ends. The file
 // is opened and closed for every entry and only ever grows.
@@ -22,7 +20,7 @@ class TCommandEncoder;
 // While Enabled is false every write does nothing.
 class TLogCommandEncoder : public TCriticalSection {
 public:
-    TLogCommandEncoder(TCommandEncoder& encoder, std::uint8_t portNumber);
+    explicit TLogCommandEncoder(std::uint8_t portNumber);
 
     // An empty line, the header (local date and time, a blank, the text)
     // and eight lines describing the command; the payload is not logged.
@@ -40,13 +38,11 @@ public:
     void SetEnabled(bool enabled) noexcept { FEnabled.store(enabled, std::memory_order_relaxed); }
 
     [[nodiscard]] const std::string& FileName() const noexcept { return FFileName; }
-    [[nodiscard]] TCommandEncoder& Encoder() const noexcept { return FEncoder; }
 
 private:
     static std::string Header(std::string_view text);
     void Append(std::string_view entry) const;
 
-    TCommandEncoder& FEncoder;
     std::string FFileName;
     std::atomic<bool> FEnabled{true};
 };
