@@ -146,7 +146,8 @@ void DecodeLayout(TBytesFields& record, TPayload payload)
 
 bool IsReceivedCommand(std::uint8_t commandNumber)
 {
-    return (commandNumber >= 1 && commandNumber <= LastKKMResponse) || commandNumber == UnknownCommand;
+    const TCommandType type = TCommandEncoder::CommandTypeOf(commandNumber);
+    return type == ctKKMRequest || type == ctKKMResponse || commandNumber == UnknownCommand;
 }
 
 }  // namespace

@@ -14,9 +14,6 @@ namespace zarvik12m {
 
 namespace {
 
-constexpr std::uint8_t FirstSentCommand = 32;
-constexpr std::uint8_t LastSentCommand = 65;
-
 using TPayload = std::span<std::uint8_t>;
 
 void EncodeLayout(const TAnswerFields& record, TPayload payload)
@@ -125,8 +122,8 @@ void EncodeLayout(const TTX_WRITE_RPZU_DataIn& record, TPayload payload)
 
 void TCommandEncoder::EncodeData(const TCommand& command, std::span<std::uint8_t> payload)
 {
-    if (command.CommandNumber < FirstSentCommand || command.CommandNumber > LastSentCommand ||
-        command.Data == nullptr) {
+    const TCommandType type = CommandTypeOf(command.CommandNumber);
+    if ((type != ctServerResponse && type != ctServerCommand) || command.Data == nullptr) {
         return;
     }
     if (command.Data->index() != command.CommandNumber) {
