@@ -17,6 +17,7 @@
 #include "driver/platform/dynamic_library.h"
 #include "tools/emulator/catalogue.h"
 #include "tools/emulator/goods_generator.h"
+#include "tools/emulator/pseudo_terminal.h"
 #include "tools/emulator/wire.h"
 #include "zarvik12m/exports.h"
 
@@ -62,30 +63,26 @@ TLoadGoods BoundLoadGoods()
 // driver leaves read time-outs of its own on the line.
 class TBareLine {
 public:
-    explicit TBareLine(const std::string& path) : FFd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    explicit TBareLine(const std::string& path) : FLine(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
     {
-        if (FFd < 0) {
+        if (!FLine.Valid()) {
             Fail(path + ": " + std::generic_category().message(errno));
         }
         termios settings{};
-        if (::tcgetattr(FFd, &settings) != 0) {
+        if (::tcgetattr(FLine.Get(), &settings) != 0) {
             Fail(std::string("tcgetattr: ") + std::generic_category().message(errno));
         }
         ::cfmakeraw(&settings);
         settings.c_cc[VMIN] = 1;
         settings.c_cc[VTIME] = 0;
-        if (::tcsetattr(FFd, TCSANOW, &settings) != 0) {
+        if (::tcsetattr(FLine.Get(), TCSANOW, &settings) != 0) {
             Fail(std::string("tcsetattr: ") + std::generic_category().message(errno));
         }
     }
-    ~TBareLine() { static_cast<void>(::close(FFd)); }
-    TBareLine(const TBareLine&) = delete;
-    TBareLine& operator=(const TBareLine&) = delete;
-
     void WriteAll(const emulator::TBytes& bytes) const
     {
         for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t written = ::write(FFd, bytes.data() + done, bytes.size() - done);
+            const ssize_t written = ::write(FLine.Get(), bytes.data() + done, bytes.size() - done);
             if (written < 0 && errno != EINTR) {
                 Fail(std::string("write: ") + std::generic_category().message(errno));
             }
@@ -96,7 +93,7 @@ public:
     void ReadExactly(std::uint8_t* buffer, std::size_t count) const
     {
         for (std::size_t done = 0; done < count;) {
-            const ssize_t got = ::read(FFd, buffer + done, count - done);
+            const ssize_t got = ::read(FLine.Get(), buffer + done, count - done);
             if (got == 0 || (got < 0 && errno != EINTR)) {
                 Fail("the register's line ended");
             }
@@ -105,7 +102,7 @@ public:
     }
 
 private:
-    int FFd;
+    emulator::TFileDescriptor FLine;
 };
 
 }  // namespace

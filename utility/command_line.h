@@ -32,6 +32,11 @@ struct TPluParameters {
     std::string FileName;  // of /l or /w; empty means standard output or input
 
     [[nodiscard]] char Separator() const { return static_cast<char>(static_cast<std::uint8_t>(SeparatorCode)); }
+
+    // The port and the network number as the library's exports take them:
+    // their low bytes.
+    [[nodiscard]] std::uint8_t Port() const { return static_cast<std::uint8_t>(PortNumber); }
+    [[nodiscard]] std::uint8_t Net() const { return static_cast<std::uint8_t>(NetNumber); }
 };
 
 // Valid parameters: /p, /b and /n present; /s present unless the command is

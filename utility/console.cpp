@@ -122,13 +122,12 @@ void TConsole::WriteErrorLines(std::initializer_list<std::string_view> lines)
 
 void TConsole::WriteProgress(std::string_view dosBar, std::size_t width)
 {
-    const std::string bar = DosTextToConsole(dosBar, FCharset);
-    const std::string backspaces(width, '\b');
+    std::string bytes = DosTextToConsole(dosBar, FCharset);
+    bytes.append(width, '\b');
     const TCriticalSection::TGuard guard(FLock);
     // A console that cannot be written to has nobody to tell; the run goes
     // on and its exit code still tells the outcome.
-    static_cast<void>(WriteAllBytes(FOutput, bar));
-    static_cast<void>(WriteAllBytes(FOutput, backspaces));
+    static_cast<void>(WriteAllBytes(FOutput, bytes));
 }
 
 void TConsole::WriteConverted(int descriptor, std::initializer_list<std::string_view> lines)

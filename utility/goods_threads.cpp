@@ -10,21 +10,10 @@
 
 namespace zarvik12m {
 
-namespace {
-
-std::uint8_t LowByte(std::int32_t value)
-{
-    return static_cast<std::uint8_t>(value);
-}
-
-}  // namespace
-
-TGoodsThread::TGoodsThread(const TZarvik12mDll& dll, TConsole& console, std::int32_t portNumber, TExportCall exportCall)
-    : FDll(dll),
-      FConsole(console),
-      FPort(LowByte(portNumber)),
-      FExportCall(std::move(exportCall)),
-      FThread([this](TThread& thread) { Execute(thread); })
+TGoodsThread::TGoodsThread(const TZarvik12mDll& dll, TConsole& console, std::uint8_t port, TExportCall exportCall)
+    : FDll(dll), FConsole(console), FPort(port), FExportCall(std::move(exportCall)), FThread([this](TThread& thread) {
+          Execute(thread);
+      })
 {}
 
 void TGoodsThread::Execute(TThread& thread) noexcept
@@ -59,17 +48,15 @@ void TGoodsThread::Report(std::string_view message) noexcept
 
 TLoadGoodsThread::TLoadGoodsThread(const TZarvik12mDll& dll, TConsole& console, const TPluParameters& parameters,
                                    TZarvik12m_Goods& goods, std::uint16_t& count)
-    : TGoodsThread(dll, console, parameters.PortNumber, [&dll, parameters, &goods, &count] {
-          dll.LoadGoods(LowByte(parameters.PortNumber), parameters.BaudRate, LowByte(parameters.NetNumber), goods,
-                        count);
+    : TGoodsThread(dll, console, parameters.Port(), [&dll, parameters, &goods, &count] {
+          dll.LoadGoods(parameters.Port(), parameters.BaudRate, parameters.Net(), goods, count);
       })
 {}
 
 TWriteGoodsThread::TWriteGoodsThread(const TZarvik12mDll& dll, TConsole& console, const TPluParameters& parameters,
                                      const TZarvik12m_Goods& goods, std::uint16_t count)
-    : TGoodsThread(dll, console, parameters.PortNumber, [&dll, parameters, &goods, count] {
-          dll.WriteGoods(LowByte(parameters.PortNumber), parameters.BaudRate, LowByte(parameters.NetNumber), goods,
-                         count);
+    : TGoodsThread(dll, console, parameters.Port(), [&dll, parameters, &goods, count] {
+          dll.WriteGoods(parameters.Port(), parameters.BaudRate, parameters.Net(), goods, count);
       })
 {}
 

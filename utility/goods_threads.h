@@ -44,7 +44,7 @@ protected:
     using TExportCall = std::function<void()>;
 
     // Starts the worker at once.
-    TGoodsThread(const TZarvik12mDll& dll, TConsole& console, std::int32_t portNumber, TExportCall exportCall);
+    TGoodsThread(const TZarvik12mDll& dll, TConsole& console, std::uint8_t port, TExportCall exportCall);
 
     // Waits until the thread has finished.
     ~TGoodsThread() = default;

@@ -18,11 +18,6 @@ namespace {
 
 constexpr std::string_view Banner = "Zarvik12mPLU v1.0. Утилита чтения/записи PLU для ККМ Зарвик12м."_cp1251;
 
-std::uint8_t LowByte(std::int32_t value)
-{
-    return static_cast<std::uint8_t>(value);
-}
-
 void PrintUsage(TConsole& console)
 {
     console.WriteLines({
@@ -120,7 +115,7 @@ private:
     {
         FConsole.WriteLines({"", "Очистка PLU"_cp1251});
         try {
-            FDll.ClearGoods(LowByte(FParameters.PortNumber), FParameters.BaudRate, LowByte(FParameters.NetNumber));
+            FDll.ClearGoods(FParameters.Port(), FParameters.BaudRate, FParameters.Net());
             return true;
         } catch (const EZarvik12mError& error) {
             FConsole.WriteLines({"", error.what()});

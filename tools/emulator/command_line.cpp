@@ -21,12 +21,18 @@ using namespace zarvik12m::literals;
     throw TCommandLineError(message);
 }
 
+// A flag's value that cannot be used.
+[[noreturn]] void RefuseValue(std::string_view flag, std::string_view value)
+{
+    Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(value));
+}
+
 std::uint64_t Number(std::string_view flag, std::string_view text, std::uint64_t low, std::uint64_t high)
 {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-        Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+        RefuseValue(flag, text);
     }
     return value;
 }
@@ -42,13 +48,13 @@ TBytes HexBytes(std::string_view flag, std::string_view text)
         }
     }
     if (digits.empty() || digits.size() % 2 != 0) {
-        Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+        RefuseValue(flag, text);
     }
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         std::uint8_t byte = 0;
         const auto [end, error] = std::from_chars(digits.data() + i, digits.data() + i + 2, byte, 16);
         if (error != std::errc() || end != digits.data() + i + 2) {
-            Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+            RefuseValue(flag, text);
         }
         bytes.push_back(byte);
     }
@@ -61,7 +67,7 @@ std::pair<std::uint64_t, std::uint64_t> NumberPair(std::string_view flag, std::s
 {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {
-        Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+        RefuseValue(flag, text);
     }
     return {Number(flag, text.substr(0, colon), 0, highA), Number(flag, text.substr(colon + 1), 0, highB)};
 }
@@ -124,7 +130,7 @@ TProgramOptions ParseCommandLine(int argc, const char* const* argv)
         } else if (flag == "--status") {
             const auto [command, status] = NumberPair(flag, value(), 65, 255);
             if (command < 32) {
-                Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::to_string(command));
+                RefuseValue(flag, std::to_string(command));
             }
             options.Faults.ForcedStatus[static_cast<std::uint8_t>(command)] = static_cast<std::uint8_t>(status);
         } else if (flag == "--garbage") {

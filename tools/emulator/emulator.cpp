@@ -21,12 +21,11 @@ TFileDescriptor MakeWakeup()
     return wakeup;
 }
 
-std::uint8_t CheckedNetNumber(std::uint8_t netNumber)
+void CheckNetNumber(std::uint8_t netNumber)
 {
     if (netNumber < 1 || netNumber > 99) {
         throw std::out_of_range("network number outside 1..99");
     }
-    return netNumber;
 }
 
 void CheckGoodsNumber(std::uint16_t number)
@@ -45,7 +44,7 @@ TEmulator::TEmulator(TEmulatorSettings settings)
       FScanner(FSettings.StallTimeout),
       FThread([this](TThread&) { Serve(); }, true)
 {
-    CheckedNetNumber(FSettings.NetNumber);
+    CheckNetNumber(FSettings.NetNumber);
     SetGoodsTable(FSettings.Goods);
     FThread.Start();
 }
@@ -137,7 +136,7 @@ std::uint8_t TEmulator::NetNumber() const
 
 void TEmulator::SetNetNumber(std::uint8_t netNumber)
 {
-    CheckedNetNumber(netNumber);
+    CheckNetNumber(netNumber);
     const std::lock_guard lock(FLock);
     FSettings.NetNumber = netNumber;
 }
@@ -209,7 +208,7 @@ void TEmulator::SetChunks(std::size_t chunkSize, std::chrono::milliseconds pause
 void TEmulator::SetForeignNetNumber(std::uint8_t netNumber)
 {
     if (netNumber != 0) {
-        CheckedNetNumber(netNumber);
+        CheckNetNumber(netNumber);
     }
     const std::lock_guard lock(FLock);
     FSettings.Faults.ForeignNetNumber = netNumber;
