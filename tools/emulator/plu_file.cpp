@@ -11,8 +11,6 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "driver/common/rounding.h"
-
 namespace zarvik12m::emulator {
 
 namespace {
@@ -30,23 +28,22 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-// The nearest whole number, halves to the even neighbour, as the utility
-// and the driver round. A number beyond any register's reach (or "1e400")
-// counts as 0 rather than as whatever an overflowing conversion would make
-// of it.
-std::int64_t RoundedWhole(double value)
+// Halves go to the even neighbour, as the utility and the driver round. A
+// number beyond any register's reach (or "1e400") counts as 0 rather than
+// as whatever an overflowing conversion would make of it.
+std::int64_t RoundHalfEven(double value)
 {
     if (!(std::fabs(value) < 9.0e18)) {
         return 0;
     }
-    return static_cast<std::int64_t>(RoundHalfEven(value));
+    return static_cast<std::int64_t>(std::nearbyint(value));
 }
 
 // A money value becomes the register's whole number: first to four
 // decimals, as the utility keeps money, then to the nearest whole.
 std::uint32_t WirePrice(double value)
 {
-    const std::int64_t money = RoundedWhole(value * 10000.0);
+    const std::int64_t money = RoundHalfEven(value * 10000.0);
     std::int64_t whole = money / 10000;
     const std::int64_t rest = money % 10000;
     const std::int64_t half = rest < 0 ? -rest : rest;
@@ -217,7 +214,7 @@ TPluContents ParsePluText(std::string_view text, char separator)
         record.Group = static_cast<std::uint8_t>(ParseInteger(fields[4], group) ? group : 0);
         double quantity = 0;
         record.Quantity =
-            static_cast<std::uint32_t>(ParseDecimal(fields[5], quantity) ? RoundedWhole(quantity * 1000.0) : 0);
+            static_cast<std::uint32_t>(ParseDecimal(fields[5], quantity) ? RoundHalfEven(quantity * 1000.0) : 0);
         contents.Goods[goodsNumber] = Normalised(record);
     }
     return contents;
