@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -169,6 +171,25 @@ TEST_F(EngineOnALine, CommandsOutsideTheCatalogueQueueNothing)
                              {std::int64_t{TestPort}, 0, std::int64_t{number}});
     }
     EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
+    EXPECT_FALSE(FLine.HasPendingInput());
+}
+
+TEST_F(EngineOnALine, ARequestWhoseLogEntryFailsLeavesTheQueueAndIsNeverSent)
+{
+    // A folder where the log's file would be: every entry fails, the one
+    // of the request's removal after the first failure too.
+    std::filesystem::create_directory(FEngine.Log().FileName());
+    FEngine.Log().SetEnabled(true);
+    EXPECT_THROW(Execute(FEngine, 58), std::system_error);
+    EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
+
+    FEngine.Log().SetEnabled(false);
+    const TCommandData request = ReadGoods(1);
+    auto answer = ExecuteAsync(48, &request);
+    ExpectRequest(ReadGoodsRequest(1));
+    FLine.Send(GoodsFoundAnswer("1"));
+    EXPECT_EQ(answer.get().Number, 11);
+    FEngine.Stop();
     EXPECT_FALSE(FLine.HasPendingInput());
 }
 
