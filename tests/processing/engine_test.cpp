@@ -16,6 +16,7 @@
 #include "driver/processing/rx_command_thread.h"
 #include "driver/processing/tx_command_thread.h"
 #include "driver/protocol/command_encoder.h"
+#include "tests/processing/logged_texts.h"
 #include "tests/support/expect_error.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/raw_frame.h"
@@ -426,24 +427,13 @@ TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
         line.Send(SerialNumberAnswer);
         EXPECT_EQ(answer.get().Number, 24);
     }
-    std::vector<std::string> texts;
-    // Every entry begins with an empty line, the first one at the file's start.
-    const std::string log = "\r\n" + testing::ReadFileBytes(fileName);
-    for (std::size_t at = log.find("\r\n\r\n"); at != std::string::npos; at = log.find("\r\n\r\n", at + 2)) {
-        const std::size_t begin = log.find_first_not_of("0123456789./: ", at + 4);
-        texts.push_back(log.substr(begin, log.find("\r\n", begin) - begin));
-    }
+    const std::vector<std::string> texts = testing::LoggedTexts(fileName);
     // The threads and the caller log concurrently: each thread raises its
     // started flag before it logs its start, and the caller, woken by the
     // confirmation, may delete the answer before the confirmation is
     // logged. So each queue's entries and the threads' entries are checked
     // in their own order.
-    const auto entriesOf = [&](std::string_view prefix) {
-        std::vector<std::string> found;
-        std::copy_if(texts.begin(), texts.end(), std::back_inserter(found),
-                     [&](const std::string& text) { return text.starts_with(prefix); });
-        return found;
-    };
+    const auto entriesOf = [&](std::string_view prefix) { return testing::TextsStartingWith(texts, prefix); };
     const auto expect = [](std::initializer_list<std::string_view> expected) {
         return std::vector<std::string>(expected.begin(), expected.end());
     };
