@@ -390,6 +390,29 @@ TEST(Engine, StartOnAMissingDeviceRaisesTheOpenError)
     EXPECT_EQ(engine.RXThread(), nullptr);
 }
 
+TEST(Engine, StartReturnsWhenItsThreadsEndBeforeTheyAreSeenRunning)
+{
+    const testing::TScratchDirectory scratch;
+    TPseudoTerminal line;
+    const TPortVariable variable(TestPort, line.SlavePath());
+    TCommandEncoder engine(TestPort, ByteSetOf({1}));
+    // A folder where the log's file would be: each thread fails on its
+    // start entry and ends, its started flag often lowered again before
+    // Start has looked at it. Many starts make sure that happens.
+    std::filesystem::create_directory(engine.Log().FileName());
+    engine.Log().SetEnabled(true);
+    for (int start = 0; start < 200; ++start) {
+        engine.Start(9600);
+        for (TThread* thread : {&engine.TXThread()->Thread(), &engine.RXThread()->Thread()}) {
+            thread->WaitFor();
+            ASSERT_NE(thread->FatalException(), nullptr);
+            EXPECT_THROW(std::rethrow_exception(thread->FatalException()), std::system_error);
+        }
+    }
+    EXPECT_FALSE(engine.TXStarted());
+    EXPECT_FALSE(engine.RXStarted());
+}
+
 TEST(Engine, TwoEnginesOnTwoPortsWorkAtTheSameTime)
 {
     const testing::TScratchDirectory scratch;
@@ -464,6 +487,40 @@ TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
     };
     EXPECT_LT(position("Входная очередь команд: Постановка в очередь"_cp1251, 1),
               position("Выходная очередь команд: Обновление команды в очереди"_cp1251, 2));
+}
+
+TEST(Engine, StartingAStartedEngineStopsItFirst)
+{
+    const testing::TScratchDirectory scratch;
+    TPseudoTerminal line;
+    const TPortVariable variable(TestPort, line.SlavePath());
+    std::string fileName;
+    {
+        TCommandEncoder engine(TestPort, ByteSetOf({1}));
+        engine.Log().SetEnabled(true);
+        fileName = engine.Log().FileName();
+        engine.Start(9600);
+        engine.Start(9600);
+        auto answer = std::async(std::launch::async, [&] { return Execute(engine, 58); });
+        EXPECT_EQ(line.Receive(4), SerialNumberRequest);
+        line.Send(SerialNumberAnswer);
+        EXPECT_EQ(answer.get().Number, 24);
+    }
+    const std::vector<std::string> texts = testing::LoggedTexts(fileName);
+    const auto entriesOf = [&](std::string_view prefix) { return testing::TextsStartingWith(texts, prefix); };
+    const std::string txStarted("Выходной поток команд: Запущен"_cp1251);
+    const std::string txStopped("Выходной поток команд: Остановлен"_cp1251);
+    const std::string rxStarted("Входной поток команд: Запущен"_cp1251);
+    const std::string rxStopped("Входной поток команд: Остановлен"_cp1251);
+    EXPECT_EQ(entriesOf("Выходной поток"_cp1251),
+              (std::vector<std::string>{txStarted, txStopped, txStarted, txStopped}));
+    EXPECT_EQ(entriesOf("Входной поток"_cp1251),
+              (std::vector<std::string>{rxStarted, rxStopped, rxStarted, rxStopped}));
+    // The first threads end as a stop ends them, the receive thread first.
+    const auto firstOf = [&](const std::string& text) {
+        return std::find(texts.begin(), texts.end(), text) - texts.begin();
+    };
+    EXPECT_LT(firstOf(rxStopped), firstOf(txStopped));
 }
 
 }  // namespace
