@@ -99,6 +99,13 @@ std::size_t CountOf(TQueue& queue)
     return queue.Count();
 }
 
+template <typename TQueue>
+TCommand EntryOf(TQueue& queue, std::size_t index)
+{
+    const TCriticalSection::TGuard lock(queue);
+    return queue.EntryAt(index);
+}
+
 // An engine on a pseudo-terminal whose far end the test plays.
 class EngineOnALine : public ::testing::Test {
 protected:
@@ -127,12 +134,7 @@ protected:
         }
     }
 
-    TCommand ReceivedEntry(std::uint32_t index)
-    {
-        TRXCommandQueue& queue = FEngine.RXQueue();
-        const TCriticalSection::TGuard lock(queue);
-        return queue.EntryAt(index);
-    }
+    TCommand ReceivedEntry(std::uint32_t index) { return EntryOf(FEngine.RXQueue(), index); }
 
     testing::TScratchDirectory FScratch;
     TPseudoTerminal FLine;
@@ -150,6 +152,8 @@ TEST_F(EngineOnALine, SerialNumberIsAnsweredAndBothQueuesEmptyAgain)
     EXPECT_EQ(DataAs<TRX_SERIAL_NUMBER_DataIn>(result.Data).SerialNumber.View(), "00012345678");
     EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
     EXPECT_EQ(CountOf(FEngine.RXQueue()), 0U);
+    FEngine.Stop();
+    EXPECT_FALSE(FLine.HasPendingInput());  // the request went once, and nothing after it
 }
 
 TEST_F(EngineOnALine, MissingGoodsGiveTheErrorAnswer)
@@ -366,6 +370,65 @@ TEST_F(EngineOnALine, EveryExchangeOfAQuickRegisterIsAnswered)
     ReadGoodsOneToLast(500);
     registerSide.join();
     EXPECT_EQ(CountOf(FEngine.RXQueue()), 0U);
+}
+
+TEST_F(EngineOnALine, ARegisterRequestIsKeptAndAnsweredOnceItIsProcessed)
+{
+    // An X report request of register 1: stored as it came, and nothing
+    // is sent in reply.
+    FLine.Send(RawFrame(0x01, 0x1C, TBytes(12, 0x00)));
+    ASSERT_TRUE(Eventually([&] { return CountOf(FEngine.RXQueue()) == 1; }));
+    TCommand request = ReceivedEntry(0);
+    EXPECT_EQ(request.CommandNumber, 5);
+    EXPECT_EQ(request.CommandType, ctKKMRequest);
+    EXPECT_EQ(request.State, csCreated);
+
+    const auto enqueueAnswer = [&](std::uint8_t answerByte) {
+        TCommand answer = FEngine.InitCommand(38, 1);
+        DataAs<TTX_X_REPORT_ANSWER_DataIn>(answer).Answer = answerByte;
+        const TCriticalSection::TGuard lock(FEngine.TXQueue());
+        FEngine.TXQueue().Enqueue(answer);
+    };
+    // The driver's answer to a request not yet processed is not sent.
+    enqueueAnswer(1);
+    ASSERT_TRUE(Eventually([&] { return EntryOf(FEngine.TXQueue(), 0).State == csUndefined; }));
+    EXPECT_FALSE(FLine.HasPendingInput());
+    EXPECT_EQ(ReceivedEntry(0).State, csCreated);
+
+    // Once the request is marked processed, as whoever serves register
+    // requests would mark it, the answer goes once and confirms it.
+    request.State = csProcessed;
+    {
+        const TCriticalSection::TGuard lock(FEngine.RXQueue());
+        FEngine.RXQueue().Update(request);
+    }
+    enqueueAnswer(0);
+    ExpectRequest(RawFrame(0x01, 0x1C, {0x00}));
+    EXPECT_TRUE(Eventually([&] { return ReceivedEntry(0).State == csConfirmed; }));
+    FEngine.Stop();
+    EXPECT_FALSE(FLine.HasPendingInput());
+}
+
+TEST_F(EngineOnALine, ACommandTooLongForAFrameEndsTheTransmitThreadUnsent)
+{
+    TTX_WRITE_RPZU_DataIn record{};
+    record.Data = TBytes(247, 0x55);  // one more than a frame holds
+    const TCommandData request{record};
+    const auto start = Clock::now();
+    const TAnswer result = Execute(FEngine, 65, &request);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(TCommandEncoder::AnswerTimeout));
+    EXPECT_EQ(result.Number, 0);
+    EXPECT_EQ(result.Data, nullptr);
+    EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
+    EXPECT_FALSE(FLine.HasPendingInput());
+
+    TThread& transmit = FEngine.TXThread()->Thread();
+    ASSERT_TRUE(Eventually([&] { return transmit.Finished(); }));
+    transmit.WaitFor();
+    ASSERT_NE(transmit.FatalException(), nullptr);
+    testing::ExpectError([&] { std::rethrow_exception(transmit.FatalException()); }, ecCommandDataSize,
+                         {std::int64_t{TestPort}, 1});
+    EXPECT_FALSE(FEngine.TXStarted());
 }
 
 TEST_F(EngineOnALine, ASilentLineGivesNoAnswerAfterTheWait)
