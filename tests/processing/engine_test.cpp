@@ -497,7 +497,9 @@ TEST(Engine, TwoEnginesOnTwoPortsWorkAtTheSameTime)
     EXPECT_EQ(DataAs<TRX_SERIAL_NUMBER_DataIn>(secondAnswer.get().Data).SerialNumber.View(), "SECOND");
 }
 
-TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
+// The command log's entry texts of an engine started the given number of
+// times, then asked for the serial number once, then destroyed.
+std::vector<std::string> LogOfOneExchange(int starts)
 {
     const testing::TScratchDirectory scratch;
     TPseudoTerminal line;
@@ -507,13 +509,20 @@ TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
         TCommandEncoder engine(TestPort, ByteSetOf({1}));
         engine.Log().SetEnabled(true);
         fileName = engine.Log().FileName();
-        engine.Start(9600);
+        for (int start = 0; start < starts; ++start) {
+            engine.Start(9600);
+        }
         auto answer = std::async(std::launch::async, [&] { return Execute(engine, 58); });
         EXPECT_EQ(line.Receive(4), SerialNumberRequest);
         line.Send(SerialNumberAnswer);
         EXPECT_EQ(answer.get().Number, 24);
     }
-    const std::vector<std::string> texts = testing::LoggedTexts(fileName);
+    return testing::LoggedTexts(fileName);
+}
+
+TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
+{
+    const std::vector<std::string> texts = LogOfOneExchange(1);
     // The threads and the caller log concurrently: each thread raises its
     // started flag before it logs its start, and the caller, woken by the
     // confirmation, may delete the answer before the confirmation is
@@ -554,22 +563,7 @@ TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
 
 TEST(Engine, StartingAStartedEngineStopsItFirst)
 {
-    const testing::TScratchDirectory scratch;
-    TPseudoTerminal line;
-    const TPortVariable variable(TestPort, line.SlavePath());
-    std::string fileName;
-    {
-        TCommandEncoder engine(TestPort, ByteSetOf({1}));
-        engine.Log().SetEnabled(true);
-        fileName = engine.Log().FileName();
-        engine.Start(9600);
-        engine.Start(9600);
-        auto answer = std::async(std::launch::async, [&] { return Execute(engine, 58); });
-        EXPECT_EQ(line.Receive(4), SerialNumberRequest);
-        line.Send(SerialNumberAnswer);
-        EXPECT_EQ(answer.get().Number, 24);
-    }
-    const std::vector<std::string> texts = testing::LoggedTexts(fileName);
+    const std::vector<std::string> texts = LogOfOneExchange(2);
     const auto entriesOf = [&](std::string_view prefix) { return testing::TextsStartingWith(texts, prefix); };
     const std::string txStarted("Выходной поток команд: Запущен"_cp1251);
     const std::string txStopped("Выходной поток команд: Остановлен"_cp1251);
