@@ -49,6 +49,21 @@ void TCommandQueue::Delete(std::uint32_t id)
     FCommands.erase(entry);
 }
 
+void TCommandQueue::Discard(std::uint32_t id) noexcept
+{
+    const auto entry = EntryOf(id);
+    if (entry == FCommands.end()) {
+        return;
+    }
+    const TCommand released = *entry;
+    TCommandEncoder::FreeCommand(*entry);
+    FCommands.erase(entry);
+    try {
+        LogEntry(released, FTexts.Delete);
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the entry is gone, which is what matters here
+    }
+}
+
 void TCommandQueue::Clear()
 {
     // Each entry leaves as soon as it has been logged, so a log that fails

@@ -42,6 +42,11 @@ public:
     // nothing.
     void Delete(std::uint32_t id);
 
+    // Removes the entry of the ID at once and then logs it as Delete does,
+    // if the log can be written: for ways out on an error, where the log may
+    // be what failed and the entry must not stay behind.
+    void Discard(std::uint32_t id) noexcept;
+
     // Removes every entry, oldest first, logging each.
     void Clear();
 

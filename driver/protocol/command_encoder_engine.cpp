@@ -73,10 +73,6 @@ void TCommandEncoder::ExecuteCommand(std::uint8_t netNumber, std::uint8_t comman
     const TCommand request = InitCommand(commandNumber, netNumber);
     CopyData(commandNumber, requestData, request.Data.get());
 
-    const auto deleteRequest = [&] {
-        const TCriticalSection::TGuard lock(*FTXQueue);
-        FTXQueue->Delete(request.ID);
-    };
     try {
         {
             const TCriticalSection::TGuard lock(*FTXQueue);
@@ -99,16 +95,18 @@ void TCommandEncoder::ExecuteCommand(std::uint8_t netNumber, std::uint8_t comman
                 responseData = std::move(data);
             }
         }
+        const TCriticalSection::TGuard lock(*FTXQueue);
+        FTXQueue->Delete(request.ID);
     } catch (...) {
         // The request leaves the queue also when something failed after it
-        // went in; the first error is the one the caller gets.
-        try {
-            deleteRequest();
-        } catch (...) {  // NOLINT(bugprone-empty-catch)
-        }
+        // went in, its own removal included. It goes before its log entry
+        // is tried: when the error is the log's, that entry fails too, and a
+        // request left behind would be sent at the transmit thread's next
+        // wake-up. The first error is the one the caller gets.
+        const TCriticalSection::TGuard lock(*FTXQueue);
+        FTXQueue->Discard(request.ID);
         throw;
     }
-    deleteRequest();
 }
 
 }  // namespace zarvik12m

@@ -6,35 +6,15 @@
 #include "driver/common/cp1251.h"
 #include "driver/processing/command_queues.h"
 #include "driver/protocol/command_encoder.h"
+#include "tests/processing/logged_texts.h"
 #include "tests/support/temp_directory.h"
 
 namespace zarvik12m {
 namespace {
 
+using testing::LoggedTexts;
 using testing::ReadFileBytes;
 using testing::TScratchDirectory;
-
-// The header texts of the command log's entries, in order.
-std::vector<std::string> LoggedTexts(const std::string& fileName)
-{
-    const std::string log = ReadFileBytes(fileName);
-    std::vector<std::string> texts;
-    std::size_t start = 0;
-    bool afterEmptyLine = false;
-    while (start < log.size()) {
-        const std::size_t end = log.find("\r\n", start);
-        const std::string line = log.substr(start, end - start);
-        start = end == std::string::npos ? log.size() : end + 2;
-        if (afterEmptyLine) {
-            // The header: date, time, a blank and the text; the text starts
-            // after the time's last digit, which the texts never begin with.
-            const std::size_t at = line.find_first_not_of("0123456789./: ", 0);
-            texts.push_back(at == std::string::npos ? "" : line.substr(at));
-        }
-        afterEmptyLine = line.empty();
-    }
-    return texts;
-}
 
 std::vector<std::string> Texts(std::initializer_list<std::string_view> texts)
 {

@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "driver/processing/rx_command_thread.h"
 #include "driver/processing/tx_command_thread.h"
 #include "driver/protocol/command_encoder.h"
+#include "tests/processing/logged_texts.h"
 #include "tests/support/expect_error.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/raw_frame.h"
@@ -96,6 +99,13 @@ std::size_t CountOf(TQueue& queue)
     return queue.Count();
 }
 
+template <typename TQueue>
+TCommand EntryOf(TQueue& queue, std::size_t index)
+{
+    const TCriticalSection::TGuard lock(queue);
+    return queue.EntryAt(index);
+}
+
 // An engine on a pseudo-terminal whose far end the test plays.
 class EngineOnALine : public ::testing::Test {
 protected:
@@ -124,12 +134,7 @@ protected:
         }
     }
 
-    TCommand ReceivedEntry(std::uint32_t index)
-    {
-        TRXCommandQueue& queue = FEngine.RXQueue();
-        const TCriticalSection::TGuard lock(queue);
-        return queue.EntryAt(index);
-    }
+    TCommand ReceivedEntry(std::uint32_t index) { return EntryOf(FEngine.RXQueue(), index); }
 
     testing::TScratchDirectory FScratch;
     TPseudoTerminal FLine;
@@ -147,6 +152,8 @@ TEST_F(EngineOnALine, SerialNumberIsAnsweredAndBothQueuesEmptyAgain)
     EXPECT_EQ(DataAs<TRX_SERIAL_NUMBER_DataIn>(result.Data).SerialNumber.View(), "00012345678");
     EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
     EXPECT_EQ(CountOf(FEngine.RXQueue()), 0U);
+    FEngine.Stop();
+    EXPECT_FALSE(FLine.HasPendingInput());  // the request went once, and nothing after it
 }
 
 TEST_F(EngineOnALine, MissingGoodsGiveTheErrorAnswer)
@@ -169,6 +176,25 @@ TEST_F(EngineOnALine, CommandsOutsideTheCatalogueQueueNothing)
                              {std::int64_t{TestPort}, 0, std::int64_t{number}});
     }
     EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
+    EXPECT_FALSE(FLine.HasPendingInput());
+}
+
+TEST_F(EngineOnALine, ARequestWhoseLogEntryFailsLeavesTheQueueAndIsNeverSent)
+{
+    // A folder where the log's file would be: every entry fails, the one
+    // of the request's removal after the first failure too.
+    std::filesystem::create_directory(FEngine.Log().FileName());
+    FEngine.Log().SetEnabled(true);
+    EXPECT_THROW(Execute(FEngine, 58), std::system_error);
+    EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
+
+    FEngine.Log().SetEnabled(false);
+    const TCommandData request = ReadGoods(1);
+    auto answer = ExecuteAsync(48, &request);
+    ExpectRequest(ReadGoodsRequest(1));
+    FLine.Send(GoodsFoundAnswer("1"));
+    EXPECT_EQ(answer.get().Number, 11);
+    FEngine.Stop();
     EXPECT_FALSE(FLine.HasPendingInput());
 }
 
@@ -346,6 +372,65 @@ TEST_F(EngineOnALine, EveryExchangeOfAQuickRegisterIsAnswered)
     EXPECT_EQ(CountOf(FEngine.RXQueue()), 0U);
 }
 
+TEST_F(EngineOnALine, ARegisterRequestIsKeptAndAnsweredOnceItIsProcessed)
+{
+    // An X report request of register 1: stored as it came, and nothing
+    // is sent in reply.
+    FLine.Send(RawFrame(0x01, 0x1C, TBytes(12, 0x00)));
+    ASSERT_TRUE(Eventually([&] { return CountOf(FEngine.RXQueue()) == 1; }));
+    TCommand request = ReceivedEntry(0);
+    EXPECT_EQ(request.CommandNumber, 5);
+    EXPECT_EQ(request.CommandType, ctKKMRequest);
+    EXPECT_EQ(request.State, csCreated);
+
+    const auto enqueueAnswer = [&](std::uint8_t answerByte) {
+        TCommand answer = FEngine.InitCommand(38, 1);
+        DataAs<TTX_X_REPORT_ANSWER_DataIn>(answer).Answer = answerByte;
+        const TCriticalSection::TGuard lock(FEngine.TXQueue());
+        FEngine.TXQueue().Enqueue(answer);
+    };
+    // The driver's answer to a request not yet processed is not sent.
+    enqueueAnswer(1);
+    ASSERT_TRUE(Eventually([&] { return EntryOf(FEngine.TXQueue(), 0).State == csUndefined; }));
+    EXPECT_FALSE(FLine.HasPendingInput());
+    EXPECT_EQ(ReceivedEntry(0).State, csCreated);
+
+    // Once the request is marked processed, as whoever serves register
+    // requests would mark it, the answer goes once and confirms it.
+    request.State = csProcessed;
+    {
+        const TCriticalSection::TGuard lock(FEngine.RXQueue());
+        FEngine.RXQueue().Update(request);
+    }
+    enqueueAnswer(0);
+    ExpectRequest(RawFrame(0x01, 0x1C, {0x00}));
+    EXPECT_TRUE(Eventually([&] { return ReceivedEntry(0).State == csConfirmed; }));
+    FEngine.Stop();
+    EXPECT_FALSE(FLine.HasPendingInput());
+}
+
+TEST_F(EngineOnALine, ACommandTooLongForAFrameEndsTheTransmitThreadUnsent)
+{
+    TTX_WRITE_RPZU_DataIn record{};
+    record.Data = TBytes(247, 0x55);  // one more than a frame holds
+    const TCommandData request{record};
+    const auto start = Clock::now();
+    const TAnswer result = Execute(FEngine, 65, &request);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(TCommandEncoder::AnswerTimeout));
+    EXPECT_EQ(result.Number, 0);
+    EXPECT_EQ(result.Data, nullptr);
+    EXPECT_EQ(CountOf(FEngine.TXQueue()), 0U);
+    EXPECT_FALSE(FLine.HasPendingInput());
+
+    TThread& transmit = FEngine.TXThread()->Thread();
+    ASSERT_TRUE(Eventually([&] { return transmit.Finished(); }));
+    transmit.WaitFor();
+    ASSERT_NE(transmit.FatalException(), nullptr);
+    testing::ExpectError([&] { std::rethrow_exception(transmit.FatalException()); }, ecCommandDataSize,
+                         {std::int64_t{TestPort}, 1});
+    EXPECT_FALSE(FEngine.TXStarted());
+}
+
 TEST_F(EngineOnALine, ASilentLineGivesNoAnswerAfterTheWait)
 {
     const auto start = Clock::now();
@@ -366,6 +451,29 @@ TEST(Engine, StartOnAMissingDeviceRaisesTheOpenError)
                          {std::int64_t{TestPort}, std::string("/nonexistent/zarvik12m-line")});
     EXPECT_EQ(engine.TXThread(), nullptr);
     EXPECT_EQ(engine.RXThread(), nullptr);
+}
+
+TEST(Engine, StartReturnsWhenItsThreadsEndBeforeTheyAreSeenRunning)
+{
+    const testing::TScratchDirectory scratch;
+    TPseudoTerminal line;
+    const TPortVariable variable(TestPort, line.SlavePath());
+    TCommandEncoder engine(TestPort, ByteSetOf({1}));
+    // A folder where the log's file would be: each thread fails on its
+    // start entry and ends, its started flag often lowered again before
+    // Start has looked at it. Many starts make sure that happens.
+    std::filesystem::create_directory(engine.Log().FileName());
+    engine.Log().SetEnabled(true);
+    for (int start = 0; start < 200; ++start) {
+        engine.Start(9600);
+        for (TThread* thread : {&engine.TXThread()->Thread(), &engine.RXThread()->Thread()}) {
+            thread->WaitFor();
+            ASSERT_NE(thread->FatalException(), nullptr);
+            EXPECT_THROW(std::rethrow_exception(thread->FatalException()), std::system_error);
+        }
+    }
+    EXPECT_FALSE(engine.TXStarted());
+    EXPECT_FALSE(engine.RXStarted());
 }
 
 TEST(Engine, TwoEnginesOnTwoPortsWorkAtTheSameTime)
@@ -389,7 +497,9 @@ TEST(Engine, TwoEnginesOnTwoPortsWorkAtTheSameTime)
     EXPECT_EQ(DataAs<TRX_SERIAL_NUMBER_DataIn>(secondAnswer.get().Data).SerialNumber.View(), "SECOND");
 }
 
-TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
+// The command log's entry texts of an engine started the given number of
+// times, then asked for the serial number once, then destroyed.
+std::vector<std::string> LogOfOneExchange(int starts)
 {
     const testing::TScratchDirectory scratch;
     TPseudoTerminal line;
@@ -399,30 +509,26 @@ TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
         TCommandEncoder engine(TestPort, ByteSetOf({1}));
         engine.Log().SetEnabled(true);
         fileName = engine.Log().FileName();
-        engine.Start(9600);
+        for (int start = 0; start < starts; ++start) {
+            engine.Start(9600);
+        }
         auto answer = std::async(std::launch::async, [&] { return Execute(engine, 58); });
         EXPECT_EQ(line.Receive(4), SerialNumberRequest);
         line.Send(SerialNumberAnswer);
         EXPECT_EQ(answer.get().Number, 24);
     }
-    std::vector<std::string> texts;
-    // Every entry begins with an empty line, the first one at the file's start.
-    const std::string log = "\r\n" + testing::ReadFileBytes(fileName);
-    for (std::size_t at = log.find("\r\n\r\n"); at != std::string::npos; at = log.find("\r\n\r\n", at + 2)) {
-        const std::size_t begin = log.find_first_not_of("0123456789./: ", at + 4);
-        texts.push_back(log.substr(begin, log.find("\r\n", begin) - begin));
-    }
+    return testing::LoggedTexts(fileName);
+}
+
+TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
+{
+    const std::vector<std::string> texts = LogOfOneExchange(1);
     // The threads and the caller log concurrently: each thread raises its
     // started flag before it logs its start, and the caller, woken by the
     // confirmation, may delete the answer before the confirmation is
     // logged. So each queue's entries and the threads' entries are checked
     // in their own order.
-    const auto entriesOf = [&](std::string_view prefix) {
-        std::vector<std::string> found;
-        std::copy_if(texts.begin(), texts.end(), std::back_inserter(found),
-                     [&](const std::string& text) { return text.starts_with(prefix); });
-        return found;
-    };
+    const auto entriesOf = [&](std::string_view prefix) { return testing::TextsStartingWith(texts, prefix); };
     const auto expect = [](std::initializer_list<std::string_view> expected) {
         return std::vector<std::string>(expected.begin(), expected.end());
     };
@@ -453,6 +559,25 @@ TEST(Engine, TheCommandLogFollowsStartExchangeAndStop)
     };
     EXPECT_LT(position("Входная очередь команд: Постановка в очередь"_cp1251, 1),
               position("Выходная очередь команд: Обновление команды в очереди"_cp1251, 2));
+}
+
+TEST(Engine, StartingAStartedEngineStopsItFirst)
+{
+    const std::vector<std::string> texts = LogOfOneExchange(2);
+    const auto entriesOf = [&](std::string_view prefix) { return testing::TextsStartingWith(texts, prefix); };
+    const std::string txStarted("Выходной поток команд: Запущен"_cp1251);
+    const std::string txStopped("Выходной поток команд: Остановлен"_cp1251);
+    const std::string rxStarted("Входной поток команд: Запущен"_cp1251);
+    const std::string rxStopped("Входной поток команд: Остановлен"_cp1251);
+    EXPECT_EQ(entriesOf("Выходной поток"_cp1251),
+              (std::vector<std::string>{txStarted, txStopped, txStarted, txStopped}));
+    EXPECT_EQ(entriesOf("Входной поток"_cp1251),
+              (std::vector<std::string>{rxStarted, rxStopped, rxStarted, rxStopped}));
+    // The first threads end as a stop ends them, the receive thread first.
+    const auto firstOf = [&](const std::string& text) {
+        return std::find(texts.begin(), texts.end(), text) - texts.begin();
+    };
+    EXPECT_LT(firstOf(rxStopped), firstOf(txStopped));
 }
 
 }  // namespace
