@@ -84,6 +84,25 @@ TEST_F(UtilityEndToEnd, ReadingAndWritingBackLeaveTheTableAsItWas)
     EXPECT_EQ(FEmulator.GoodsTable(), table);
 }
 
+TEST_F(UtilityEndToEnd, AnAbsolutePathHoldingEverySwitchLetterIsOnlyAFileName)
+{
+    const emulator::TGoodsTable table = emulator::GenerateGoods(5);
+    FEmulator.SetGoodsTable(table);
+    const std::filesystem::path folder = Path("p") / "b" / "n" / "s" / "l" / "w" / "c";
+    std::filesystem::create_directories(folder);
+    const std::string file = (folder / "plu.txt").string();
+    ASSERT_TRUE(file.starts_with("/"));
+    // The file first, so that its slashes come before the switches proper.
+    const TProcessResult read = Run({"/l" + file, "/p1", "/b115200", "/n1", Separator});
+    EXPECT_EQ(read.ExitCode, 0) << read.Output;
+    EXPECT_EQ(ReadFileBytes(file), emulator::FormatPluText(AsDelivered(table), ';'));
+
+    FEmulator.ClearGoods();
+    const TProcessResult written = Run({"/w" + file, "/p1", "/b115200", "/n1", Separator});
+    EXPECT_EQ(written.ExitCode, 0) << written.Output;
+    EXPECT_EQ(FEmulator.GoodsTable(), AsDelivered(table));
+}
+
 TEST_F(UtilityEndToEnd, AFullTableFillsTheBar)
 {
     const emulator::TGoodsTable table = emulator::GenerateGoods(4000);
