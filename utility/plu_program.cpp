@@ -152,7 +152,9 @@ int RunZarvik12mPlu(std::unique_ptr<TZarvik12mDll>& dll, std::span<const std::st
     if (resultCode == ExitSuccess) {
         console.WriteLines({"", "Команда выполнена успешно"_cp1251});
     }
-    return resultCode;
+    // Output that never reached its reader (a pipe closed early) fails the
+    // run, even when the command itself went through.
+    return console.OutputFailed() ? ExitFailure : resultCode;
 }
 
 }  // namespace zarvik12m

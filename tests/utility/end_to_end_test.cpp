@@ -103,13 +103,16 @@ TEST_F(UtilityEndToEnd, AnAbsolutePathHoldingEverySwitchLetterIsOnlyAFileName)
     EXPECT_EQ(FEmulator.GoodsTable(), AsDelivered(table));
 }
 
-TEST_F(UtilityEndToEnd, AFullTableFillsTheBar)
+TEST_F(UtilityEndToEnd, AFullTableFillsTheBarOnATerminalAndNoBarGoesToAPipe)
 {
     const emulator::TGoodsTable table = emulator::GenerateGoods(4000);
     FEmulator.SetGoodsTable(table);
     // The answer to the last read waits until the bar shows all 4000 steps.
     FRegister.Hold.Arm(4000);
-    TChildProcess child(UtilityOptions({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"}, FDirectory.Path()));
+    testing::TProcessOptions options =
+        UtilityOptions({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"}, FDirectory.Path());
+    options.OutputOnTerminal = true;
+    TChildProcess child(options);
     const std::string fullDrawing = DarkBar() + std::string(60, '\b');
     EXPECT_TRUE(child.WaitForOutput([&](std::string_view output) { return output.find(fullDrawing) != output.npos; }))
         << child.Output().substr(0, 400);
@@ -120,6 +123,18 @@ TEST_F(UtilityEndToEnd, AFullTableFillsTheBar)
     ASSERT_FALSE(console.Bars.empty());
     EXPECT_EQ(console.Bars.back(), DarkBar());
     EXPECT_EQ(ReadFileBytes(Path("plu.txt")), emulator::FormatPluText(AsDelivered(table), ';'));
+
+    // Redirected, the same read held half-way, where a terminal would have
+    // had many drawings: only the messages come.
+    FRegister.Hold.Arm(FEmulator.FrameCount() + 2000);
+    options.OutputOnTerminal = false;
+    TChildProcess redirected(options);
+    EXPECT_TRUE(FRegister.Hold.WaitUntilHeld());
+    FRegister.Hold.Release();
+    const TProcessResult piped = redirected.Finish();
+    EXPECT_EQ(piped.ExitCode, 0);
+    EXPECT_TRUE(piped.Output.ends_with("\nЧтение PLU\n" + Success)) << piped.Output;
+    EXPECT_EQ(piped.Output.find_first_of("\b\xE2"), std::string::npos) << piped.Output;
 }
 
 TEST_F(UtilityEndToEnd, TheRegistersRefusalIsToldAndNoFileIsMade)

@@ -124,7 +124,9 @@ protected:
         }
         FStandIn["ZARVIK12M_STAND_IN_HOLD"] = Path("hold").string();
         FStandIn["ZARVIK12M_STAND_IN_HOLD_AT"] = std::to_string(step);
-        TChildProcess child(Options(std::move(arguments), locale));
+        TProcessOptions options = Options(std::move(arguments), locale);
+        options.OutputOnTerminal = true;
+        TChildProcess child(options);
         const std::string drawing = bar + std::string(60, '\b');
         if (!child.WaitForOutput([&](std::string_view output) { return output.find(drawing) != output.npos; })) {
             ADD_FAILURE() << "no bar " << bar << " in " << child.Output();
@@ -310,6 +312,22 @@ TEST_F(UtilityFlow, LoadThatFailsToWriteKeepsThePreviousFile)
     for (const auto& entry : std::filesystem::directory_iterator(FDirectory.Path())) {
         EXPECT_EQ(entry.path().filename().string().find("plu.txt."), std::string::npos) << entry.path();
     }
+}
+
+TEST_F(UtilityFlow, AClosedStandardOutputFailsTheRunWithoutEndingIt)
+{
+    SetGoods({MilkEntry});
+    // The goods themselves on the output, then only the messages.
+    for (const char* file : {"/l", "/lplu.txt"}) {
+        TProcessOptions options = Options({"/p1", "/b9600", "/n1", "/s59", file});
+        options.OutputClosed = true;
+        const TProcessResult result = RunProcess(options);
+        EXPECT_EQ(result.Signal, 0) << file;
+        EXPECT_EQ(result.ExitCode, 1) << file;
+        EXPECT_EQ(Record(), "load\nLoadGoods 1 9600 1\nunload\n") << file;
+        std::filesystem::remove(Path("record.txt"));
+    }
+    EXPECT_EQ(ReadFileBytes(Path("plu.txt")), MilkLine);
 }
 
 TEST_F(UtilityFlow, LoadOfAFullTableDrawsTheBarAgainstFourThousand)
