@@ -2,6 +2,8 @@
 // libzarvik12m.so, against an emulated register on a pseudo-terminal named
 // by ZARVIK12M_COM1, as on a machine with a real register.
 
+#include <signal.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -135,6 +137,54 @@ TEST_F(UtilityEndToEnd, AFullTableFillsTheBarOnATerminalAndNoBarGoesToAPipe)
     EXPECT_EQ(piped.ExitCode, 0);
     EXPECT_TRUE(piped.Output.ends_with("\nЧтение PLU\n" + Success)) << piped.Output;
     EXPECT_EQ(piped.Output.find_first_of("\b\xE2"), std::string::npos) << piped.Output;
+}
+
+TEST_F(UtilityEndToEnd, CtrlCStopsTheReadAfterTheCommandInFlight)
+{
+    FEmulator.SetGoodsTable(emulator::GenerateGoods(4000));
+    FRegister.Hold.Arm(1000);
+    TChildProcess child(UtilityOptions({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"}, FDirectory.Path()));
+    ASSERT_TRUE(FRegister.Hold.WaitUntilHeld());
+    ASSERT_EQ(::kill(child.Id(), SIGINT), 0);
+    // The stop has been asked for once the utility lets go of the signal.
+    ASSERT_TRUE(child.WaitForDefaultHandling(SIGINT));
+    FRegister.Hold.Release();
+    const TProcessResult result = child.Finish();
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(result.Output.ends_with("\nЧтение PLU\n\nОперация была прервана пользователем\n")) << result.Output;
+    EXPECT_FALSE(std::filesystem::exists(Path("plu.txt")));
+    // The read in flight was answered, and nothing came after it.
+    EXPECT_EQ(FEmulator.ExchangeCount(), 1000U);
+    EXPECT_EQ(FEmulator.FrameCount(), 1000U);
+}
+
+TEST_F(UtilityEndToEnd, ASecondSignalEndsTheRunAtOnce)
+{
+    const emulator::TGoodsTable table = emulator::GenerateGoods(10);
+    testing::WriteFileBytes(Path("plu.txt"), emulator::FormatPluText(table, ';'));
+    FRegister.Hold.Arm(5);
+    TChildProcess writing(UtilityOptions({"/p1", "/b115200", "/n1", Separator, "/wplu.txt"}, FDirectory.Path()));
+    ASSERT_TRUE(FRegister.Hold.WaitUntilHeld());
+    ASSERT_EQ(::kill(writing.Id(), SIGTERM), 0);
+    ASSERT_TRUE(writing.WaitForDefaultHandling(SIGINT));
+    ASSERT_EQ(::kill(writing.Id(), SIGINT), 0);
+    EXPECT_EQ(writing.Finish().Signal, SIGINT);  // which a shell shows as exit code 130
+    FRegister.Hold.Release();
+    EXPECT_EQ(FEmulator.FrameCount(), 5U);
+}
+
+TEST_F(UtilityEndToEnd, CtrlCLetsTheClearingComplete)
+{
+    FEmulator.SetGoodsTable(emulator::GenerateGoods(10));
+    FRegister.Hold.Arm(1);
+    TChildProcess clearing(UtilityOptions({"/p1", "/b115200", "/n1", "/c"}, FDirectory.Path()));
+    ASSERT_TRUE(FRegister.Hold.WaitUntilHeld());
+    ASSERT_EQ(::kill(clearing.Id(), SIGINT), 0);
+    ASSERT_TRUE(clearing.WaitForDefaultHandling(SIGINT));
+    FRegister.Hold.Release();
+    const TProcessResult cleared = clearing.Finish();
+    EXPECT_EQ(cleared.ExitCode, 0) << cleared.Output;
+    EXPECT_EQ(FEmulator.GoodsCount(), 0U);
 }
 
 TEST_F(UtilityEndToEnd, TheRegistersRefusalIsToldAndNoFileIsMade)
