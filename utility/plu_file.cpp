@@ -18,6 +18,23 @@ namespace {
 
 constexpr std::size_t ReadBufferSize = 65536;
 
+constexpr std::string_view Utf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// Well-formed UTF-8 throughout, with at least one byte beyond ASCII (plain
+// ASCII reads the same either way).
+bool IsUtf8Text(const std::vector<std::string>& lines)
+{
+    bool beyondAscii = false;
+    for (const std::string& line : lines) {
+        if (!IsWellFormedUtf8(line)) {
+            return false;
+        }
+        beyondAscii = beyondAscii || std::any_of(line.begin(), line.end(),
+                                                 [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+    }
+    return beyondAscii;
+}
+
 // A new file's permissions: everybody may read and write, less the
 // process's umask, as for any file a program creates.
 mode_t NewFileMode()
@@ -181,20 +198,41 @@ bool TPluFileReader::ReadLine(std::string& line)
     }
 }
 
-EPluValueError::EPluValueError(std::size_t lineNumber)
-    : std::runtime_error(std::string("Ошибка: Неверное значение в строке "_cp1251) + std::to_string(lineNumber) +
-                         std::string(" файла PLU"_cp1251)),
+EPluLineError::EPluLineError(std::string_view what, std::size_t lineNumber)
+    : std::runtime_error(std::string("Ошибка: "_cp1251) + std::string(what) + std::string(" в строке "_cp1251) +
+                         std::to_string(lineNumber) + std::string(" файла PLU"_cp1251)),
       FLineNumber(lineNumber)
+{}
+
+EPluValueError::EPluValueError(std::size_t lineNumber) : EPluLineError("Неверное значение"_cp1251, lineNumber) {}
+
+EPluEncodingError::EPluEncodingError(std::size_t lineNumber)
+    : EPluLineError("Символ без кодировки Windows-1251"_cp1251, lineNumber)
 {}
 
 void ReadPluGoods(TPluFileReader& reader, char separator, TZarvik12m_Goods& goods)
 {
+    std::vector<std::string> lines;
+    for (std::string line; lines.size() < MaxGoodsCount && reader.ReadLine(line);) {
+        lines.push_back(std::move(line));
+    }
+    const bool utf8 = IsUtf8Text(lines);
+    if (utf8 && !lines.empty() && lines.front().starts_with(Utf8ByteOrderMark)) {
+        lines.front().erase(0, Utf8ByteOrderMark.size());
+    }
+
     goods.clear();
-    std::string line;
-    while (goods.size() < MaxGoodsCount && reader.ReadLine(line)) {
-        const std::optional<TZarvik12m_GoodsItem> item = ParsePluLine(line, separator);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::optional<std::string> converted;
+        if (utf8) {
+            converted = Utf8ToCp1251Exactly(lines[i]);
+            if (!converted) {
+                throw EPluEncodingError(i + 1);
+            }
+        }
+        const std::optional<TZarvik12m_GoodsItem> item = ParsePluLine(converted ? *converted : lines[i], separator);
         if (!item) {
-            throw EPluValueError(goods.size() + 1);
+            throw EPluValueError(i + 1);
         }
         goods.push_back(*item);
     }

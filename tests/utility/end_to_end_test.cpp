@@ -139,6 +139,40 @@ TEST_F(UtilityEndToEnd, AFullTableFillsTheBarOnATerminalAndNoBarGoesToAPipe)
     EXPECT_EQ(piped.Output.find_first_of("\b\xE2"), std::string::npos) << piped.Output;
 }
 
+TEST_F(UtilityEndToEnd, AUtf8FileReachesTheRegisterAsTheSameFileInWindows1251)
+{
+    emulator::TGoodsTable table;
+    table[1] = {"4600000000017", 890000, std::string("Молоко «Ёлочка»"_cp1251), 1, 1000};
+    table[2] = {"4600000000024", 4500000, std::string("Сыр №5 ёмкий"_cp1251), 2, 500};
+    table[3] = {"4600000000031", 1200000, std::string("Чай зелёный 100г"_cp1251), 3, 1000};  // 16 letters
+    const std::string windows = emulator::FormatPluText(table, ';');
+    const struct {
+        const char* Name;
+        std::string Content;
+    } files[] = {
+        {"cp1251.txt", windows},
+        {"utf8.txt", Cp1251ToUtf8(windows)},
+        {"bom.txt", "\xEF\xBB\xBF" + Cp1251ToUtf8(windows)},
+    };
+    std::vector<std::vector<emulator::TBytes>> writes;
+    for (const auto& file : files) {
+        testing::WriteFileBytes(Path(file.Name), file.Content);
+        FEmulator.ClearHistory();
+        const TProcessResult result = Run({"/p1", "/b115200", "/n1", Separator, std::string("/w") + file.Name});
+        EXPECT_EQ(result.ExitCode, 0) << file.Name << result.Output;
+        // The Windows-1251 file is taken byte for byte.
+        EXPECT_EQ(FEmulator.GoodsTable(), AsDelivered(table)) << file.Name;
+        writes.emplace_back();
+        for (const emulator::TReceivedFrame& frame : FEmulator.ReceivedFrames()) {
+            EXPECT_EQ(frame.Message, 49) << file.Name;
+            writes.back().push_back(frame.Bytes);
+        }
+    }
+    EXPECT_EQ(writes[0].size(), 3U);
+    EXPECT_EQ(writes[1], writes[0]);
+    EXPECT_EQ(writes[2], writes[0]);
+}
+
 TEST_F(UtilityEndToEnd, CtrlCStopsTheReadAfterTheCommandInFlight)
 {
     FEmulator.SetGoodsTable(emulator::GenerateGoods(4000));

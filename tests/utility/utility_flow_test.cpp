@@ -390,6 +390,7 @@ TEST_F(UtilityFlow, WriteThatCannotReadTheWholeFileSendsNothing)
 {
     WriteFileBytes(Path("empty.txt"), "");
     WriteFileBytes(Path("comma.txt"), MilkLine + "2;;12,50;;;\r\n" + BreadLine);
+    WriteFileBytes(Path("tea.txt"), "1;;1;Чай;;\n2;;2;Чай 茶;;\n");
     const struct {
         std::string FileName;
         std::string Printed;
@@ -398,6 +399,7 @@ TEST_F(UtilityFlow, WriteThatCannotReadTheWholeFileSendsNothing)
         {"/w.", "\nFile access denied\n"},
         {"/wempty.txt", ""},  // an empty file: nothing to do, nothing said
         {"/wcomma.txt", "\nОшибка: Неверное значение в строке 2 файла PLU\n"},
+        {"/wtea.txt", "\nОшибка: Символ без кодировки Windows-1251 в строке 2 файла PLU\n"},
     };
     for (const auto& c : cases) {
         const TProcessResult result = Run({"/p1", "/b9600", "/n1", "/s59", c.FileName});
