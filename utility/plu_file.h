@@ -78,11 +78,10 @@ public:
 // EPluLineError.
 void ReadPluGoods(TPluFileReader& reader, char separator, TZarvik12m_Goods& goods);
 
-// Writes the first count entries, one line each. A regular file (or a new
-// one) is written beside its target under a temporary name and renamed
-// over it only when complete, so a failure leaves an earlier file as it
-// was; other existing files (devices, pipes) are written directly. An empty
-// name writes to the given standard output descriptor.
+// Writes the first count entries, one line each, as the whole of the file
+// (ReplaceFileContent of file_system.h: an earlier file stays as it was
+// unless the writing succeeds). An empty name writes to the given standard
+// output descriptor.
 void WritePluFile(const std::string& fileName, const TZarvik12m_Goods& goods, std::uint16_t count, char separator,
                   int standardOutput);
 

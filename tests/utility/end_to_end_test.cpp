@@ -2,9 +2,13 @@
 // libzarvik12m.so, against an emulated register on a pseudo-terminal named
 // by ZARVIK12M_COM1, as on a machine with a real register.
 
+#include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -246,6 +250,119 @@ TEST_F(UtilityEndToEnd, AnotherNetworkNumberGetsNoAnswer)
     const TProcessResult result = Run({"/p1", "/b115200", "/n2", "/c"});
     EXPECT_EQ(result.ExitCode, 1);
     EXPECT_TRUE(result.Output.ends_with("\nОчистка PLU\n\n[COM1 NetNum2] Команда не выполнилась\n")) << result.Output;
+}
+
+// A user who, unlike root, may not write every file: the one running the
+// tests, or else nobody, through setpriv (util-linux).
+struct TUnprivilegedUser {
+    uid_t User = 0;
+    gid_t Group = 0;
+    // Where the tests run as root: setpriv and its arguments.
+    std::vector<std::string> Prefix;
+};
+
+std::optional<TUnprivilegedUser> UnprivilegedUser(std::string& whyNot)
+{
+    if (::geteuid() != 0) {
+        return TUnprivilegedUser{::geteuid(), ::getegid(), {}};
+    }
+    const passwd* nobody = ::getpwnam("nobody");  // NOLINT(concurrency-mt-unsafe): one thread asks
+    const std::filesystem::path setpriv = "/usr/bin/setpriv";
+    if (nobody == nullptr || !std::filesystem::exists(setpriv)) {
+        whyNot =
+            "the tests run as root, who may write any file, and there is no setpriv or no user nobody to run "
+            "the utility as";
+        return std::nullopt;
+    }
+    return TUnprivilegedUser{nobody->pw_uid,
+                             nobody->pw_gid,
+                             {setpriv.string(), "--reuid=" + std::to_string(nobody->pw_uid),
+                              "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"}};
+}
+
+TEST_F(UtilityEndToEnd, ReadingKeepsTheFilesModeOwnerAndProtection)
+{
+    std::string whyNot;
+    const std::optional<TUnprivilegedUser> user = UnprivilegedUser(whyNot);
+    if (!user) {
+        GTEST_SKIP() << whyNot;
+    }
+    const auto runAs = [&](const TUnprivilegedUser& who, const std::filesystem::path& file) {
+        testing::TProcessOptions options =
+            UtilityOptions({"/p1", "/b115200", "/n1", Separator, "/l" + file.string()}, FDirectory.Path());
+        if (!who.Prefix.empty()) {
+            options.Arguments.insert(options.Arguments.begin(), options.Program.string());
+            options.Arguments.insert(options.Arguments.begin(), who.Prefix.begin() + 1, who.Prefix.end());
+            options.Program = who.Prefix.front();
+        }
+        return RunProcess(options);
+    };
+    const auto make = [](const std::filesystem::path& path, mode_t mode, uid_t owner, gid_t group) {
+        if (!std::filesystem::exists(path)) {
+            testing::WriteFileBytes(path, "previous");
+        }
+        EXPECT_EQ(::chown(path.c_str(), owner, group), 0) << path;
+        EXPECT_EQ(::chmod(path.c_str(), mode), 0) << path;
+    };
+    const auto statusOf = [](const std::filesystem::path& path) {
+        struct stat status {};
+        EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+        return status;
+    };
+    FEmulator.SetGoodsTable(emulator::GenerateGoods(3));
+    const std::string fresh = emulator::FormatPluText(AsDelivered(emulator::GenerateGoods(3)), ';');
+    ASSERT_EQ(::chmod(FEmulator.SlavePath().c_str(), 0666), 0);
+    const std::filesystem::path own = Path("own");
+    const std::filesystem::path shared = Path("shared");
+    std::filesystem::create_directory(own);
+    std::filesystem::create_directory(shared);
+    make(FDirectory.Path(), 0755, ::geteuid(), ::getegid());
+    make(own, 0755, user->User, user->Group);
+    if (const TProcessResult probe = runAs(*user, own / "probe.txt"); probe.ExitCode != 0) {
+        GTEST_SKIP() << "the user " << user->User << " cannot run the built utility here: " << probe.Output
+                     << probe.Errors;
+    }
+    std::filesystem::remove(own / "probe.txt");
+
+    // Files the user may not write stay as they are, although the folder
+    // would let them be replaced.
+    make(own / "read-only.txt", 0444, user->User, user->Group);
+    if (!user->Prefix.empty()) {
+        make(own / "another's.txt", 0644, 0, 0);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(own)) {
+        const TProcessResult refused = runAs(*user, entry.path());
+        EXPECT_EQ(refused.ExitCode, 1) << entry.path();
+        EXPECT_TRUE(refused.Output.ends_with("\nFile access denied\n")) << refused.Output;
+        EXPECT_EQ(ReadFileBytes(entry.path()), "previous");
+    }
+    // A replaced file keeps its mode.
+    make(own / "private.txt", 0640, user->User, user->Group);
+    EXPECT_EQ(runAs(*user, own / "private.txt").ExitCode, 0);
+    EXPECT_EQ(ReadFileBytes(own / "private.txt"), fresh);
+    EXPECT_EQ(statusOf(own / "private.txt").st_mode & 07777, 0640U);
+    // A file the user may write in a folder the user may not: written in
+    // place, the same file with the same owner.
+    make(shared / "shared.txt", 0666, ::geteuid(), ::getegid());
+    make(shared, 0555, ::geteuid(), ::getegid());
+    const ino_t before = statusOf(shared / "shared.txt").st_ino;
+    EXPECT_EQ(runAs(*user, shared / "shared.txt").ExitCode, 0);
+    EXPECT_EQ(ReadFileBytes(shared / "shared.txt"), fresh);
+    EXPECT_EQ(statusOf(shared / "shared.txt").st_ino, before);
+    // Root, who may, gives the new file the old one's owner and group.
+    if (!user->Prefix.empty()) {
+        make(Path("nobody's.txt"), 0604, user->User, user->Group);
+        EXPECT_EQ(runAs({}, Path("nobody's.txt")).ExitCode, 0);
+        const struct stat replaced = statusOf(Path("nobody's.txt"));
+        EXPECT_EQ(ReadFileBytes(Path("nobody's.txt")), fresh);
+        EXPECT_EQ(replaced.st_uid, user->User);
+        EXPECT_EQ(replaced.st_gid, user->Group);
+        EXPECT_EQ(replaced.st_mode & 07777, 0604U);
+    }
+    // No temporary file is left anywhere.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(FDirectory.Path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".txt."), std::string::npos) << entry.path();
+    }
 }
 
 TEST(UtilityEndToEndWithoutRegister, AMissingDeviceIsNamedInTheError)

@@ -400,6 +400,7 @@ TEST_F(UtilityFlow, WriteThatCannotReadTheWholeFileSendsNothing)
         {"/wempty.txt", ""},  // an empty file: nothing to do, nothing said
         {"/wcomma.txt", "\nОшибка: Неверное значение в строке 2 файла PLU\n"},
         {"/wtea.txt", "\nОшибка: Символ без кодировки Windows-1251 в строке 2 файла PLU\n"},
+        {"/wno-folder/plu.txt", "\nPath not found\n"},
     };
     for (const auto& c : cases) {
         const TProcessResult result = Run({"/p1", "/b9600", "/n1", "/s59", c.FileName});
