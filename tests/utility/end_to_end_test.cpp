@@ -336,11 +336,6 @@ TEST_F(UtilityEndToEnd, ReadingKeepsTheFilesModeOwnerAndProtection)
         EXPECT_TRUE(refused.Output.ends_with("\nFile access denied\n")) << refused.Output;
         EXPECT_EQ(ReadFileBytes(entry.path()), "previous");
     }
-    // A replaced file keeps its mode.
-    make(own / "private.txt", 0640, user->User, user->Group);
-    EXPECT_EQ(runAs(*user, own / "private.txt").ExitCode, 0);
-    EXPECT_EQ(ReadFileBytes(own / "private.txt"), fresh);
-    EXPECT_EQ(statusOf(own / "private.txt").st_mode & 07777, 0640U);
     // A file the user may write in a folder the user may not: written in
     // place, the same file with the same owner.
     make(shared / "shared.txt", 0666, ::geteuid(), ::getegid());
@@ -349,7 +344,8 @@ TEST_F(UtilityEndToEnd, ReadingKeepsTheFilesModeOwnerAndProtection)
     EXPECT_EQ(runAs(*user, shared / "shared.txt").ExitCode, 0);
     EXPECT_EQ(ReadFileBytes(shared / "shared.txt"), fresh);
     EXPECT_EQ(statusOf(shared / "shared.txt").st_ino, before);
-    // Root, who may, gives the new file the old one's owner and group.
+    // Root, who may, gives the new file the old one's owner and group as
+    // well as its mode.
     if (!user->Prefix.empty()) {
         make(Path("nobody's.txt"), 0604, user->User, user->Group);
         EXPECT_EQ(runAs({}, Path("nobody's.txt")).ExitCode, 0);
