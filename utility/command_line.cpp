@@ -32,7 +32,7 @@ bool GetParam(std::span<const std::string> parameters, char letter, std::string&
     value.clear();
     const char key[] = {'/', letter};
     for (const std::string& parameter : parameters) {
-        if (parameter.find(std::string_view(key, sizeof key)) != std::string::npos) {
+        if (parameter.starts_with(std::string_view(key, sizeof key))) {
             value = parameter.substr(2);
             return true;
         }

@@ -10,11 +10,12 @@
 
 namespace zarvik12m {
 
-// Whether a parameter carries the switch "/" + letter anywhere in it (the
-// comparison is case-sensitive); the first parameter that does gives the
-// value: that parameter without its first two characters, whatever they
-// are. Later parameters carrying the switch are not looked at. The value is
-// empty when the switch is missing.
+// Whether a parameter carries the switch: it begins with "/" and the letter
+// (the comparison is case-sensitive), so that a slash further on, as in a
+// path, never makes a switch. The first parameter that carries it gives the
+// value: that parameter without its first two characters. Later parameters
+// carrying the switch are not looked at. The value is empty when the switch
+// is missing.
 bool GetParam(std::span<const std::string> parameters, char letter, std::string& value);
 
 enum TPluCommand : std::uint8_t {

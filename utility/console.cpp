@@ -122,12 +122,12 @@ void TConsole::WriteErrorLines(std::initializer_list<std::string_view> lines)
 
 void TConsole::WriteProgress(std::string_view dosBar, std::size_t width)
 {
+    if (!FDrawsProgress) {
+        return;
+    }
     std::string bytes = DosTextToConsole(dosBar, FCharset);
     bytes.append(width, '\b');
-    const TCriticalSection::TGuard guard(FLock);
-    // A console that cannot be written to has nobody to tell; the run goes
-    // on and its exit code still tells the outcome.
-    static_cast<void>(WriteAllBytes(FOutput, bytes));
+    WriteBytes(FOutput, bytes);
 }
 
 void TConsole::WriteConverted(int descriptor, std::initializer_list<std::string_view> lines)
@@ -137,8 +137,17 @@ void TConsole::WriteConverted(int descriptor, std::initializer_list<std::string_
         bytes += WinTextToConsole(line, FCharset);
         bytes.push_back('\n');
     }
+    WriteBytes(descriptor, bytes);
+}
+
+void TConsole::WriteBytes(int descriptor, std::string_view bytes)
+{
     const TCriticalSection::TGuard guard(FLock);
-    static_cast<void>(WriteAllBytes(descriptor, bytes));
+    // A console that cannot be written to has nobody to tell; the run goes
+    // on, and a failed standard output makes its exit code a failure.
+    if (WriteAllBytes(descriptor, bytes) != 0 && descriptor == FOutput) {
+        NoteOutputFailure();
+    }
 }
 
 }  // namespace zarvik12m

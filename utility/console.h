@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -41,8 +42,10 @@ std::string DosTextToConsole(std::string_view text, TConsoleCharset charset);
 
 class TConsole {
 public:
-    TConsole(int outputDescriptor, int errorDescriptor, TConsoleCharset charset) noexcept
-        : FOutput(outputDescriptor), FError(errorDescriptor), FCharset(charset)
+    // The progress bar is drawn only where drawsProgress: on a terminal. A
+    // redirected output (a file, a pipe) gets the messages alone.
+    TConsole(int outputDescriptor, int errorDescriptor, TConsoleCharset charset, bool drawsProgress) noexcept
+        : FOutput(outputDescriptor), FError(errorDescriptor), FCharset(charset), FDrawsProgress(drawsProgress)
     {}
 
     ~TConsole() = default;
@@ -52,13 +55,19 @@ public:
     [[nodiscard]] TConsoleCharset Charset() const noexcept { return FCharset; }
     [[nodiscard]] int OutputDescriptor() const noexcept { return FOutput; }
 
+    // Whether a write to standard output has failed (its reader gone, say):
+    // the run could not tell all it had to.
+    [[nodiscard]] bool OutputFailed() const noexcept { return FOutputFailed.load(std::memory_order_relaxed); }
+    void NoteOutputFailure() noexcept { FOutputFailed.store(true, std::memory_order_relaxed); }
+
     // Windows-1251 lines on standard output, as one write; an empty text is
     // a blank line.
     void WriteLines(std::initializer_list<std::string_view> lines);
     void WriteLine(std::string_view line) { WriteLines({line}); }
 
     // The progress bar (DOS text) and as many backspaces as the bar is wide,
-    // bringing the cursor back to its start.
+    // bringing the cursor back to its start; nothing when the console draws
+    // no progress.
     void WriteProgress(std::string_view dosBar, std::size_t width);
 
     // Windows-1251 lines on standard error, as one write.
@@ -66,10 +75,13 @@ public:
 
 private:
     void WriteConverted(int descriptor, std::initializer_list<std::string_view> lines);
+    void WriteBytes(int descriptor, std::string_view bytes);
 
     int FOutput;
     int FError;
     TConsoleCharset FCharset;
+    bool FDrawsProgress;
+    std::atomic<bool> FOutputFailed{false};
     TCriticalSection FLock;
 };
 

@@ -60,9 +60,10 @@ TWriteGoodsThread::TWriteGoodsThread(const TZarvik12mDll& dll, TConsole& console
       })
 {}
 
-bool ShowProgress(TGoodsThread& worker, std::int32_t maximum, TConsole& console)
+bool ShowProgress(TGoodsThread& worker, std::int32_t maximum, TConsole& console, const TStopRequest& stop)
 {
     while (!worker.Terminated()) {
+        stop.Renew();
         console.WriteProgress(ProgressBar(worker.GetPosition(), maximum, ProgressBarWidth), ProgressBarWidth);
         worker.WaitForTermination(ProgressRedrawMilliseconds);
     }

@@ -77,9 +77,37 @@ public:
                       const TZarvik12m_Goods& goods, std::uint16_t count);
 };
 
+// The user's request to stop a worker's export before its next command
+// (ProgressProcessStop of the worker's port). The library drops a stop
+// asked for before its export has begun, so the progress display asks
+// again while the request stands.
+class TStopRequest {
+public:
+    TStopRequest(const TZarvik12mDll& dll, std::uint8_t port) noexcept : FDll(dll), FPort(port) {}
+
+    void Request() noexcept
+    {
+        FRequested.store(true, std::memory_order_relaxed);
+        FDll.ProgressProcessStop(FPort);
+    }
+
+    void Renew() const noexcept
+    {
+        if (FRequested.load(std::memory_order_relaxed)) {
+            FDll.ProgressProcessStop(FPort);
+        }
+    }
+
+private:
+    const TZarvik12mDll& FDll;
+    std::uint8_t FPort;
+    std::atomic<bool> FRequested{false};
+};
+
 // Redraws the progress bar against the maximum every 100 ms (or sooner
-// when the worker ends) until the worker has terminated; the worker's
-// Succeeded. A worker that terminates before the first test leaves no bar.
-bool ShowProgress(TGoodsThread& worker, std::int32_t maximum, TConsole& console);
+// when the worker ends), renewing a stop request each time, until the
+// worker has terminated; the worker's Succeeded. A worker that terminates
+// before the first test leaves no bar.
+bool ShowProgress(TGoodsThread& worker, std::int32_t maximum, TConsole& console, const TStopRequest& stop);
 
 }  // namespace zarvik12m

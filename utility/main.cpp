@@ -12,12 +12,14 @@
 #include "utility/console.h"
 #include "utility/last_resort.h"
 #include "utility/plu_program.h"
+#include "utility/standard_streams.h"
 #include "utility/zarvik12m_dll.h"
 
 int main(int argc, char** argv)
 {
     using namespace zarvik12m;
-    TConsole console(STDOUT_FILENO, STDERR_FILENO, EnvironmentConsoleCharset());
+    KeepRunningWhenOutputCloses();
+    TConsole console(STDOUT_FILENO, STDERR_FILENO, EnvironmentConsoleCharset(), IsTerminal(STDOUT_FILENO));
     const std::string module = argc > 0 ? std::filesystem::path(argv[0]).filename().string() : "Zarvik12mPLU";
     const std::vector<std::string> parameters(argv + (argc > 0 ? 1 : 0), argv + argc);
 

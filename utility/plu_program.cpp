@@ -8,6 +8,7 @@
 #include "driver/common/cp1251.h"
 #include "utility/command_line.h"
 #include "utility/goods_threads.h"
+#include "utility/interrupt_watch.h"
 #include "utility/plu_file.h"
 #include "zarvik12m/error.h"
 #include "zarvik12m/goods.h"
@@ -73,14 +74,18 @@ public:
 
 private:
     // The register's goods into the file, which is written only when the
-    // whole table has been read.
+    // whole table has been read. Ctrl+C stops the read before its next
+    // command, and no file is written; one that comes while the file is
+    // being written is too late to stop anything and lets the writing end.
     bool Load()
     {
         FConsole.WriteLines({"", "Чтение PLU"_cp1251});
+        TStopRequest stop(FDll, FParameters.Port());
+        const TInterruptWatch interrupts([&stop] { stop.Request(); });
         bool succeeded = false;
         {
             TLoadGoodsThread worker(FDll, FConsole, FParameters, FGoods, FGoodsCount);
-            succeeded = ShowProgress(worker, MaxGoodsCount, FConsole);
+            succeeded = ShowProgress(worker, MaxGoodsCount, FConsole, stop);
         }
         return succeeded && RunFileWork(FConsole, [this] {
                    WritePluFile(FParameters.FileName, FGoods, FGoodsCount, FParameters.Separator(),
@@ -105,15 +110,20 @@ private:
             return false;
         }
         FConsole.WriteLines({"", "Запись PLU"_cp1251});
+        // Ctrl+C stops the writing before its next command.
+        TStopRequest stop(FDll, FParameters.Port());
+        const TInterruptWatch interrupts([&stop] { stop.Request(); });
         TWriteGoodsThread worker(FDll, FConsole, FParameters, FGoods, FGoodsCount);
-        return ShowProgress(worker, FGoodsCount, FConsole);
+        return ShowProgress(worker, FGoodsCount, FConsole, stop);
     }
 
-    // Runs on the main thread without a progress bar. Only the library's
-    // own errors are told here; anything else ends the run.
+    // Runs on the main thread without a progress bar. It is one command,
+    // which Ctrl+C lets complete (a second Ctrl+C ends the program). Only
+    // the library's own errors are told here; anything else ends the run.
     bool Clear()
     {
         FConsole.WriteLines({"", "Очистка PLU"_cp1251});
+        const TInterruptWatch interrupts([] {});
         try {
             FDll.ClearGoods(FParameters.Port(), FParameters.BaudRate, FParameters.Net());
             return true;
@@ -152,7 +162,9 @@ int RunZarvik12mPlu(std::unique_ptr<TZarvik12mDll>& dll, std::span<const std::st
     if (resultCode == ExitSuccess) {
         console.WriteLines({"", "Команда выполнена успешно"_cp1251});
     }
-    return resultCode;
+    // Output that never reached its reader (a pipe closed early) fails the
+    // run, even when the command itself went through.
+    return console.OutputFailed() ? ExitFailure : resultCode;
 }
 
 }  // namespace zarvik12m

@@ -16,7 +16,8 @@ inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitFailure = 1;
 
 // Runs the command of the parameters (the command line without the
-// program's name) through the bound library and gives the exit code. An
+// program's name) through the bound library and gives the exit code, a
+// failure too when standard output could not take everything. An
 // orderly run ends by destroying the binding (unloading the library) before
 // it tells success; a run that an exception escapes leaves the binding to
 // the caller, whose last-resort handler must be done with the exception

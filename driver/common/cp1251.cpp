@@ -2,22 +2,53 @@
 
 namespace zarvik12m {
 
-std::string Utf8ToCp1251(std::string_view utf8)
+namespace {
+
+// UTF-8 to Windows-1251; false at the first malformed byte or character
+// without a Windows-1251 form unless these become '?'.
+bool ConvertUtf8ToCp1251(std::string_view utf8, bool markUnconvertible, std::string& result)
 {
-    std::string result;
     result.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         const TUtf8Sequence sequence = DecodeUtf8(utf8, i);
-        if (sequence.Length == 0) {
-            result.push_back('?');
-            ++i;
-            continue;
+        const int byte = sequence.Length == 0 ? -1 : Cp1251ByteOf(sequence.CodePoint);
+        if (byte < 0 && !markUnconvertible) {
+            return false;
         }
-        const int byte = Cp1251ByteOf(sequence.CodePoint);
         result.push_back(byte < 0 ? '?' : static_cast<char>(byte));
-        i += sequence.Length;
+        i += sequence.Length == 0 ? 1 : sequence.Length;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string Utf8ToCp1251(std::string_view utf8)
+{
+    std::string result;
+    static_cast<void>(ConvertUtf8ToCp1251(utf8, true, result));
+    return result;
+}
+
+std::optional<std::string> Utf8ToCp1251Exactly(std::string_view utf8)
+{
+    std::string result;
+    if (!ConvertUtf8ToCp1251(utf8, false, result)) {
+        return std::nullopt;
     }
     return result;
+}
+
+bool IsWellFormedUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const TUtf8Sequence sequence = DecodeUtf8(text, i);
+        if (sequence.Length == 0) {
+            return false;
+        }
+        i += sequence.Length;
+    }
+    return true;
 }
 
 std::string Cp1251ToUtf8(std::string_view cp1251)

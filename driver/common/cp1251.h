@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -103,6 +104,14 @@ constexpr TUtf8Sequence DecodeUtf8(std::string_view text, std::size_t position)
 // Converts UTF-8 text to Windows-1251. Characters without a Windows-1251
 // form and malformed bytes become '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
+
+// The same, but nothing at all when the text holds a character without a
+// Windows-1251 form or a malformed byte.
+std::optional<std::string> Utf8ToCp1251Exactly(std::string_view utf8);
+
+// Whether the text is well-formed UTF-8 throughout (no overlong forms, no
+// surrogates, nothing beyond U+10FFFF).
+bool IsWellFormedUtf8(std::string_view text);
 
 // Converts Windows-1251 text to UTF-8 (byte 0x98, which has no character,
 // becomes U+FFFD).

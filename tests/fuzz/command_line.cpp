@@ -2,9 +2,9 @@
 // at its NUL bytes into parameters.
 //
 // Properties:
-// - GetParam finds a switch exactly when some parameter holds "/" and the
-//   letter, and its value is the first such parameter without its first
-//   two characters; when nothing is found the value is empty;
+// - GetParam finds a switch exactly when some parameter begins with "/"
+//   and the letter, and its value is the first such parameter without its
+//   first two characters; when nothing is found the value is empty;
 // - ParsePluParameters accepts exactly the valid parameters, and what it
 //   gives back is what the switches say;
 // - the integer reading takes back every value it is given in decimal and
@@ -37,10 +37,8 @@ struct TFound {
 TFound ExpectedParam(std::span<const std::string> parameters, char letter)
 {
     for (const std::string& parameter : parameters) {
-        for (std::size_t i = 0; i + 1 < parameter.size(); ++i) {
-            if (parameter[i] == '/' && parameter[i + 1] == letter) {
-                return {true, parameter.substr(2)};
-            }
+        if (parameter.size() >= 2 && parameter[0] == '/' && parameter[1] == letter) {
+            return {true, parameter.substr(2)};
         }
     }
     return {};

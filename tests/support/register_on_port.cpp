@@ -23,6 +23,8 @@ void TAnswerHold::Arm(std::size_t frameNumber)
 {
     const std::lock_guard lock(FLock);
     FHoldAt = frameNumber;
+    FHeld = false;
+    FReleased = false;
 }
 
 bool TAnswerHold::WaitUntilHeld()

@@ -28,7 +28,8 @@ public:
     std::function<void(const std::string& line)> Trace();
 
     // The answer to the frame with this number (the first frame the
-    // register receives is 1) waits until Release.
+    // register receives is 1) waits until Release. Arming again, once the
+    // last hold has been released, sets a new one.
     void Arm(std::size_t frameNumber);
 
     // Whether that frame has come and its answer waits.

@@ -23,11 +23,11 @@ TEST(GetParam, FindsTheFirstParameterCarryingTheSwitch)
         {{"/p1", "/b9600"}, 'b', true, "9600"},
         {{"/p1", "/b9600"}, 'n', false, ""},
         {{"/P1"}, 'p', false, ""},         // case-sensitive
-        {{"x/p5"}, 'p', true, "p5"},       // the first two characters go, whatever they are
+        {{"x/p5"}, 'p', false, ""},        // a switch only at the start
         {{"/p3", "/p5"}, 'p', true, "3"},  // the first occurrence counts
         {{"/lC:/c/plu.txt"}, 'l', true, "C:/c/plu.txt"},
-        {{"/lC:/c/plu.txt"}, 'c', true, "C:/c/plu.txt"},  // a slash path carries another switch
-        {{"/lC:\\c\\plu.txt"}, 'c', false, ""},           // a backslash path does not
+        {{"/lC:/c/plu.txt"}, 'c', false, ""},  // a slash in a path makes no switch
+        {{"/l/srv/work/plu.txt", "/s59"}, 's', true, "59"},
         {{"/l"}, 'l', true, ""},
         {{"/cabc"}, 'c', true, "abc"},
         {{"", "/"}, 'p', false, ""},
@@ -58,6 +58,13 @@ TEST(ParsePluParameters, AcceptsTheThreeCommands)
     EXPECT_EQ(write->FileName, "");
     EXPECT_EQ(write->Separator(), '\t');
 
+    // Absolute paths carrying every switch letter are file names only.
+    const std::optional<TPluParameters> path =
+        ParsePluParameters(TParameters{"/l/p/b/n/s/l/w/c/plu.txt", "/p1", "/b9600", "/n1", "/s59"});
+    ASSERT_TRUE(path);
+    EXPECT_EQ(path->Command, pcLoad);
+    EXPECT_EQ(path->FileName, "/p/b/n/s/l/w/c/plu.txt");
+
     const std::optional<TPluParameters> clear = ParsePluParameters(TParameters{"/p1", "/b9600", "/n1", "/c"});
     ASSERT_TRUE(clear);
     EXPECT_EQ(clear->Command, pcClear);
@@ -73,7 +80,6 @@ TEST(ParsePluParameters, RefusesInvalidCombinationsAndValues)
         {"/p1", "/b9600", "/n1", "/lplu.txt"},         // /l without /s
         {"/p1", "/b9600", "/n1", "/w"},                // /w without /s
         {"/p1", "/b9600", "/n1", "/s59", "/l", "/w"},  // two commands
-        {"/p1", "/b9600", "/n1", "/s59", "/lC:/c/plu.txt"},
         {"/P1", "/b9600", "/n1", "/c"},
         {"x/p5", "/b9600", "/n1", "/c"},
         {"/p", "/b9600", "/n1", "/c"},  // an empty value is no integer

@@ -49,7 +49,7 @@ TEST(Console, WritesLinesWholeInTheConsoleCharset)
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     {
-        TConsole console(ends[1], ends[1], csUtf8);
+        TConsole console(ends[1], ends[1], csUtf8, true);
         console.WriteLines({"", "Запись PLU"_cp1251});
         console.WriteProgress(std::string(2, ProgressDarkShade), 2);
         console.WriteErrorLines({"x."});

@@ -124,7 +124,9 @@ protected:
         }
         FStandIn["ZARVIK12M_STAND_IN_HOLD"] = Path("hold").string();
         FStandIn["ZARVIK12M_STAND_IN_HOLD_AT"] = std::to_string(step);
-        TChildProcess child(Options(std::move(arguments), locale));
+        TProcessOptions options = Options(std::move(arguments), locale);
+        options.OutputOnTerminal = true;
+        TChildProcess child(options);
         const std::string drawing = bar + std::string(60, '\b');
         if (!child.WaitForOutput([&](std::string_view output) { return output.find(drawing) != output.npos; })) {
             ADD_FAILURE() << "no bar " << bar << " in " << child.Output();
@@ -167,11 +169,10 @@ TEST_F(UtilityFlow, WithoutParametersPrintsTheUsageAndStillLoadsTheLibrary)
 TEST_F(UtilityFlow, InvalidParametersPrintTheErrorAndTheUsage)
 {
     const TArguments cases[] = {
-        {"/P1", "/b9600", "/n1", "/c"},                      // upper case is no switch
-        {"x/p5", "/b9600", "/n1", "/c"},                     // /p with the value p5
-        {"/p1", "/b9600", "/n1", "/s59", "/lC:/c/plu.txt"},  // carries /l and /c
-        {"/p1", "/b9600", "/n1", "/lplu.txt"},               // /l without /s
-        {"/p1", "/b9600", "/n1", "/sx", "/c"},               // /s with /c, not an integer
+        {"/P1", "/b9600", "/n1", "/c"},         // upper case is no switch
+        {"x/p5", "/b9600", "/n1", "/c"},        // a switch only at the start: no /p
+        {"/p1", "/b9600", "/n1", "/lplu.txt"},  // /l without /s
+        {"/p1", "/b9600", "/n1", "/sx", "/c"},  // /s with /c, not an integer
         {"/p0", "/b9600", "/n1", "/c"},
         {"/p33", "/b9600", "/n1", "/c"},
         {"/p1", "/b9600", "/n0", "/c"},
@@ -185,7 +186,6 @@ TEST_F(UtilityFlow, InvalidParametersPrintTheErrorAndTheUsage)
         EXPECT_EQ(Record(), "load\nunload\n") << arguments.front();
         std::filesystem::remove(Path("record.txt"));
     }
-    EXPECT_FALSE(std::filesystem::exists(Path("C:")));
 }
 
 TEST_F(UtilityFlow, ClearTakesTheFirstOfRepeatedSwitchesAndAllowsASeparator)
@@ -287,6 +287,7 @@ TEST_F(UtilityFlow, LoadTellsFileErrors)
         std::string Message;
     } cases[] = {
         {"/lno-folder/plu.txt", "Path not found"},
+        {"/lC:/c/plu.txt", "Path not found"},  // the file C:/c/plu.txt, not /c
         {"/l/dev/full", "Disk full"},
         {"/l.", "File access denied"},
     };
@@ -311,6 +312,22 @@ TEST_F(UtilityFlow, LoadThatFailsToWriteKeepsThePreviousFile)
     for (const auto& entry : std::filesystem::directory_iterator(FDirectory.Path())) {
         EXPECT_EQ(entry.path().filename().string().find("plu.txt."), std::string::npos) << entry.path();
     }
+}
+
+TEST_F(UtilityFlow, AClosedStandardOutputFailsTheRunWithoutEndingIt)
+{
+    SetGoods({MilkEntry});
+    // The goods themselves on the output, then only the messages.
+    for (const char* file : {"/l", "/lplu.txt"}) {
+        TProcessOptions options = Options({"/p1", "/b9600", "/n1", "/s59", file});
+        options.OutputClosed = true;
+        const TProcessResult result = RunProcess(options);
+        EXPECT_EQ(result.Signal, 0) << file;
+        EXPECT_EQ(result.ExitCode, 1) << file;
+        EXPECT_EQ(Record(), "load\nLoadGoods 1 9600 1\nunload\n") << file;
+        std::filesystem::remove(Path("record.txt"));
+    }
+    EXPECT_EQ(ReadFileBytes(Path("plu.txt")), MilkLine);
 }
 
 TEST_F(UtilityFlow, LoadOfAFullTableDrawsTheBarAgainstFourThousand)
@@ -373,6 +390,7 @@ TEST_F(UtilityFlow, WriteThatCannotReadTheWholeFileSendsNothing)
 {
     WriteFileBytes(Path("empty.txt"), "");
     WriteFileBytes(Path("comma.txt"), MilkLine + "2;;12,50;;;\r\n" + BreadLine);
+    WriteFileBytes(Path("tea.txt"), "1;;1;Чай;;\n2;;2;Чай 茶;;\n");
     const struct {
         std::string FileName;
         std::string Printed;
@@ -381,6 +399,8 @@ TEST_F(UtilityFlow, WriteThatCannotReadTheWholeFileSendsNothing)
         {"/w.", "\nFile access denied\n"},
         {"/wempty.txt", ""},  // an empty file: nothing to do, nothing said
         {"/wcomma.txt", "\nОшибка: Неверное значение в строке 2 файла PLU\n"},
+        {"/wtea.txt", "\nОшибка: Символ без кодировки Windows-1251 в строке 2 файла PLU\n"},
+        {"/wno-folder/plu.txt", "\nPath not found\n"},
     };
     for (const auto& c : cases) {
         const TProcessResult result = Run({"/p1", "/b9600", "/n1", "/s59", c.FileName});

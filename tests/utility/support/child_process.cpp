@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -64,6 +68,35 @@ void MakePipe(int (&ends)[2])
     }
 }
 
+// The reading end first, as with a pipe.
+void MakeTerminal(int (&ends)[2])
+{
+    termios raw{};
+    ::cfmakeraw(&raw);
+    if (::openpty(&ends[0], &ends[1], nullptr, &raw, nullptr) != 0) {
+        RaiseSystemError("openpty");
+    }
+    for (const int end : ends) {
+        if (::fcntl(end, F_SETFD, FD_CLOEXEC) != 0) {
+            RaiseSystemError("fcntl");
+        }
+    }
+}
+
+// Whether the process catches the signal, from the SigCgt mask of its
+// status.
+bool CatchesSignal(pid_t process, int signalNumber)
+{
+    std::ifstream status("/proc/" + std::to_string(process) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("SigCgt:")) {
+            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+            return ((mask >> (signalNumber - 1)) & 1U) != 0;
+        }
+    }
+    return false;
+}
+
 // Runs in the child between fork and exec: async-signal-safe calls only.
 [[noreturn]] void ExecChild(const char* program, char* const* arguments, char* const* environment,
                             const char* directory, int input, int output, int errors,
@@ -73,6 +106,12 @@ void MakePipe(int (&ends)[2])
         ::_exit(126);
     }
     if (directory != nullptr && ::chdir(directory) != 0) {
+        ::_exit(126);
+    }
+    // As a shell starts it, whatever this process ignores.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    if (::sigaction(SIGPIPE, &byDefault, nullptr) != 0) {
         ::_exit(126);
     }
     if (fileSizeLimit) {
@@ -105,7 +144,11 @@ TChildProcess::TChildProcess(const TProcessOptions& options)
     int output[2];
     int errors[2];
     int input[2] = {-1, -1};
-    MakePipe(output);
+    if (options.OutputOnTerminal) {
+        MakeTerminal(output);
+    } else {
+        MakePipe(output);
+    }
     MakePipe(errors);
     int childInput = options.InputDescriptor;
     if (childInput < 0) {
@@ -137,6 +180,10 @@ TChildProcess::TChildProcess(const TProcessOptions& options)
         ::close(input[0]);
     }
     FOutput = output[0];
+    if (options.OutputClosed) {
+        ::close(FOutput);
+        FOutput = -1;
+    }
     FErrors = errors[0];
     FInput = input[1];
     if (FInput >= 0 && ::fcntl(FInput, F_SETFL, O_NONBLOCK) != 0) {
@@ -217,6 +264,21 @@ bool TChildProcess::WaitForOutput(const std::function<bool(std::string_view outp
         if (FOutput < 0 || !Pump(deadline)) {
             return false;
         }
+    }
+    return true;
+}
+
+bool TChildProcess::WaitForDefaultHandling(int signalNumber, std::chrono::milliseconds timeout)
+{
+    // Nothing tells of the change but the process's status; between looks
+    // the output is collected, a millisecond at most each time.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (CatchesSignal(FId, signalNumber)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        static_cast<void>(Pump(std::min(deadline, now + std::chrono::milliseconds(1))));
     }
     return true;
 }

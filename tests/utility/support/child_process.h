@@ -34,6 +34,11 @@ struct TProcessOptions {
     // RLIMIT_FSIZE of the child in bytes: a longer write fails with EFBIG
     // (SIGXFSZ is ignored in the child).
     std::optional<std::uint64_t> FileSizeLimit;
+    // Standard output on a pseudo-terminal (raw, so that the bytes arrive as
+    // written) instead of a pipe, as in a user's console.
+    bool OutputOnTerminal = false;
+    // Standard output a pipe whose reader has already gone.
+    bool OutputClosed = false;
 };
 
 struct TProcessResult {
@@ -64,6 +69,10 @@ public:
     // closes it, and reaps the child. A child still running after the time
     // is killed (TimedOut).
     TProcessResult Finish(std::chrono::milliseconds timeout = DefaultProcessTimeout);
+
+    // Collects output until the child handles the signal the system's
+    // default way (it no longer catches it); false when the time has passed.
+    bool WaitForDefaultHandling(int signalNumber, std::chrono::milliseconds timeout = DefaultProcessTimeout);
 
     [[nodiscard]] const std::string& Output() const { return FResult.Output; }
     [[nodiscard]] pid_t Id() const { return FId; }
