@@ -47,7 +47,7 @@ for step in "${steps[@]}"; do
         *) echo "unknown step '$step' (lint, normal, asan, tsan, memcheck, fuzz)" >&2; exit 2 ;;
     esac
     echo "== $step build ($dir)"
-    cmake -S "$root" -B "$root/$dir" -G Ninja -DZARVIK12M_SANITIZER="$sanitizer" >/dev/null
+    cmake -S "$root" -B "$root/$dir" -G Ninja -DZARVIK12M_SANITIZER="$sanitizer" -DZARVIK12M_WERROR=ON >/dev/null
     cmake --build "$root/$dir" -j "$jobs"
     (cd "$root/$dir" && ctest -j2 --output-on-failure)
 done
