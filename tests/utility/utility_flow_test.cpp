@@ -22,6 +22,7 @@
 #include "driver/common/cp1251.h"
 #include "tests/support/temp_directory.h"
 #include "tests/utility/support/utility_process.h"
+#include "zarvik12m/exports.h"
 
 namespace zarvik12m {
 namespace {
@@ -451,7 +452,7 @@ TEST_F(UtilityFlow, AMissingLibraryGivesOnlyTheLastResortReport)
     EXPECT_EQ(result.Output, "");
     EXPECT_EQ(result.Errors,
               "Exception std::runtime_error in module Zarvik12mPLU at TZarvik12mDll.\n"
-              "Не могу загрузить libzarvik12m.so.\n\n");
+              "Не могу загрузить libzarvik12m.so.1.\n\n");
     EXPECT_EQ(result.ExitCode, 1);
 }
 
@@ -462,8 +463,8 @@ TEST_F(UtilityFlow, AnInstalledProgramFindsTheLibraryInLib)
     }
     const TProcessOptions options = CopiedProgramOptions(Options({"/p1", "/b9600", "/n1", "/c"}), FDirectory.Path());
     std::filesystem::create_directory(Path("lib"));
-    std::filesystem::copy_file(std::filesystem::path(ZARVIK12M_STAND_IN_DIRECTORY) / "libzarvik12m.so",
-                               Path("lib") / "libzarvik12m.so");
+    std::filesystem::copy_file(std::filesystem::path(ZARVIK12M_STAND_IN_DIRECTORY) / Zarvik12mLibraryFileName,
+                               Path("lib") / Zarvik12mLibraryFileName);
     const TProcessResult installed = RunProcess(options);
     EXPECT_EQ(installed.Output, Banner + Clearing + Success);
     EXPECT_EQ(installed.ExitCode, 0);
@@ -476,7 +477,7 @@ TEST_F(UtilityFlow, ALibraryLackingAnExportIsNotCalled)
     EXPECT_EQ(result.Output, "");
     EXPECT_EQ(result.Errors,
               "Exception std::runtime_error in module Zarvik12mPLU at TZarvik12mDll.\n"
-              "Ошибка загрузки libzarvik12m.so.\n\n");
+              "Ошибка загрузки libzarvik12m.so.1.\n\n");
     EXPECT_EQ(result.ExitCode, 1);
     EXPECT_EQ(Record(), "load\nunload\n");
 }
