@@ -433,8 +433,8 @@ TEST_F(UtilityFlow, WriteDrawsTheBarAgainstTheNumberOfEntries)
     EXPECT_EQ(result->ExitCode, 0);
 }
 
-// A copy of the program in bin/ of the scratch folder, whose ../lib is
-// the scratch folder's lib/, and no LD_LIBRARY_PATH.
+// A copy of the program in bin/ of the scratch folder, whose RUNPATH
+// leads to a library folder beside it, and no LD_LIBRARY_PATH.
 TProcessOptions CopiedProgramOptions(const TProcessOptions& original, const std::filesystem::path& directory)
 {
     std::filesystem::create_directory(directory / "bin");
@@ -456,15 +456,16 @@ TEST_F(UtilityFlow, AMissingLibraryGivesOnlyTheLastResortReport)
     EXPECT_EQ(result.ExitCode, 1);
 }
 
-TEST_F(UtilityFlow, AnInstalledProgramFindsTheLibraryInLib)
+TEST_F(UtilityFlow, AMovedProgramFindsTheLibraryBesideIt)
 {
     if (testing::RunpathHiddenBySanitizer) {
         GTEST_SKIP() << "the sanitizer's dlopen does not search the program's RUNPATH";
     }
     const TProcessOptions options = CopiedProgramOptions(Options({"/p1", "/b9600", "/n1", "/c"}), FDirectory.Path());
-    std::filesystem::create_directory(Path("lib"));
+    const std::filesystem::path libraries = (Path("bin") / ZARVIK12M_LIBRARY_FROM_PROGRAM).lexically_normal();
+    std::filesystem::create_directories(libraries);
     std::filesystem::copy_file(std::filesystem::path(ZARVIK12M_STAND_IN_DIRECTORY) / Zarvik12mLibraryFileName,
-                               Path("lib") / Zarvik12mLibraryFileName);
+                               libraries / Zarvik12mLibraryFileName);
     const TProcessResult installed = RunProcess(options);
     EXPECT_EQ(installed.Output, Banner + Clearing + Success);
     EXPECT_EQ(installed.ExitCode, 0);
