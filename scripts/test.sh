@@ -19,7 +19,8 @@
 #             optimisation level, and the tsan step compiles the tests with
 #             clang), the benchmarks with each
 #
-# Installs what the machine lacks first, and ends with each step's time.
+# Installs what the machine lacks first, and ends with each step's wall and
+# processor time.
 #
 #   scripts/test.sh              all of them
 #   scripts/test.sh normal asan  only the named steps
@@ -61,9 +62,21 @@ suite() {
     (cd "$root/$dir" && ctest -j2 --output-on-failure -LE package)
 }
 
+# cpu_now sets $cpu to the processor seconds (user and system) of every
+# process the script has waited for: beside the wall time, a step's cost on
+# a machine that others share. times runs in this shell, not a subshell.
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
+cpu_now() {
+    times >"$times_file"
+    cpu=$(tail -n 1 "$times_file" | awk '{ split($1 $2, t, /[ms]/); print int(t[1] * 60 + t[2] + t[3] * 60 + t[4]) }')
+}
+
 timings=()
 for step in "${steps[@]}"; do
     start=$(date +%s)
+    cpu_now
+    start_cpu=$cpu
     echo "== $step"
     case "$step" in
         lint) "$root/scripts/lint.sh" ;;
@@ -91,7 +104,8 @@ for step in "${steps[@]}"; do
                 cmake --build "$root/$dir" -j "$jobs"
             done ;;
     esac
-    timings+=("$(printf '%-9s %4d s' "$step" $(($(date +%s) - start)))")
+    cpu_now
+    timings+=("$(printf '%-9s %5d s wall %6d s processor' "$step" $(($(date +%s) - start)) $((cpu - start_cpu)))")
 done
 echo "== step times"
 printf '%s\n' "${timings[@]}"
