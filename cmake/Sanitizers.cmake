@@ -14,9 +14,12 @@ elseif(NOT ZARVIK12M_SANITIZER STREQUAL "")
 endif()
 
 if(_zarvik12m_sanitize)
+  add_compile_options(${_zarvik12m_sanitize})
   # GCC's flow analysis is confused by the instrumentation and reports
   # uninitialised use in the standard library; the normal build keeps the
-  # warning.
-  add_compile_options(${_zarvik12m_sanitize} -Wno-maybe-uninitialized)
+  # warning. Clang has no such warning.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    add_compile_options(-Wno-maybe-uninitialized)
+  endif()
   add_link_options(${_zarvik12m_sanitize})
 endif()

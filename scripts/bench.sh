@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release (build-release/) and runs them:
+# Builds the benchmarks (ZARVIK12M_BUILD_BENCHMARKS=ON) in Release
+# (build-release/, no tests) and runs them:
 #   bench_execute_command     ExecuteCommand 48 round trips of the engine
 #                             beside the bare exchange: the engine's ratio
 #   bench_load_goods_instant  LoadGoods of 4000 goods against the emulator
@@ -12,7 +13,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-dependencies.sh"
-cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZARVIK12M_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DZARVIK12M_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$root/build-release" -j 2 --target bench_execute_command bench_load_goods_instant bench_load_goods_paced
 echo
 "$root/build-release/bench/bench_execute_command"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job on a machine with no register: builds everything, starts the
-# register emulator on a pseudo-terminal with the sample goods, reads the
+# The main job on a machine with no register: builds the library, the
+# utility and the emulator (not the tests), starts the register emulator
+# on a pseudo-terminal with the sample goods, reads the
 # register's goods table into a PLU file with Zarvik12mPLU, shows the file,
 # writes it back into the register and stops the emulator.
 #
@@ -8,7 +9,8 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" zarvik12m Zarvik12mPLU zarvik12m-emulator
+. "$root/scripts/emulator.sh"
 
 bin="$root/build/bin"
 work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/zarvik12m-demo.XXXXXX")}
@@ -16,23 +18,9 @@ mkdir -p "$work"
 link="$work/ttyZARVIK"
 
 echo "== Starting the register emulator with examples/goods.txt"
-"$bin/zarvik12m-emulator" --load "$root/examples/goods.txt" --link "$link" \
-    --save "$work/register-after.txt" >"$work/emulator.log" 2>&1 &
-emulator=$!
-stop_emulator() {
-    if kill -0 "$emulator" 2>/dev/null; then
-        kill -INT "$emulator" 2>/dev/null || true
-        wait "$emulator" 2>/dev/null || true
-    fi
-}
 trap stop_emulator EXIT
-
-for _ in $(seq 100); do
-    [ -e "$link" ] && break
-    kill -0 "$emulator" 2>/dev/null || { cat "$work/emulator.log"; exit 1; }
-    sleep 0.05
-done
-[ -e "$link" ] || { echo "the emulator did not come up" >&2; cat "$work/emulator.log"; exit 1; }
+start_emulator "$bin/zarvik12m-emulator" "$link" "$work/emulator.log" \
+    --load "$root/examples/goods.txt" --save "$work/register-after.txt"
 
 export ZARVIK12M_COM1="$link"
 cd "$work"

@@ -27,7 +27,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 build="$root/build-fuzz"
-CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DZARVIK12M_FUZZ=ON >/dev/null
+CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DZARVIK12M_FUZZ=ON -DZARVIK12M_WERROR=ON >/dev/null
 cmake --build "$build" -j 2
 
 for target in "${targets[@]}"; do

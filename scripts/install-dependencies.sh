@@ -8,8 +8,12 @@
 set -euo pipefail
 
 # The compilers and build tools; clang with its runtime for the fuzz
-# targets; clang-tidy and clang-format for the static checks.
-packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format)
+# targets; clang-tidy and clang-format for the static checks; for the
+# tests of the installed tree and the package: pkg-config, the Debian
+# package tools (dpkg-shlibdeps, and file, which cpack uses with it) and
+# groff for the manual pages.
+packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format
+    pkgconf dpkg-dev file groff-base)
 # Tools that only the memory check uses: valgrind, and GNU time for the
 # peak memory of a run.
 memcheck_packages=(valgrind time)

@@ -37,7 +37,8 @@ check_format() {
 
 check_tidy() {
     echo "== lint: clang-tidy"
-    cmake -S "$root" -B "$root/build-lint" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+    # The benchmarks are among the checked sources, so they are configured too.
+    cmake -S "$root" -B "$root/build-lint" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DZARVIK12M_BUILD_BENCHMARKS=ON >/dev/null
     local files=("$@")
     [ ${#files[@]} -gt 0 ] || mapfile -t files < <(tidy_files)
     local jobs

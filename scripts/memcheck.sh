@@ -14,8 +14,9 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-dependencies.sh" memcheck
+. "$root/scripts/emulator.sh"
 cmake -S "$root" -B "$root/build" -G Ninja -DZARVIK12M_SANITIZER= >/dev/null
-cmake --build "$root/build" -j "$(nproc 2>/dev/null || echo 2)"
+cmake --build "$root/build" -j "$(nproc 2>/dev/null || echo 2)" --target zarvik12m Zarvik12mPLU zarvik12m-emulator
 
 bin="$root/build/bin"
 goods=4000
@@ -30,13 +31,9 @@ fi
 work=$(cd "$work" && pwd)
 link="$work/ttyZARVIK"
 
-emulator=""
 finish() {
     local status=$?
-    if [ -n "$emulator" ] && kill -0 "$emulator" 2>/dev/null; then
-        kill -INT "$emulator" 2>/dev/null || true
-        wait "$emulator" 2>/dev/null || true
-    fi
+    stop_emulator
     if [ "$status" -eq 0 ] && [ "$keep_work" -eq 0 ]; then
         rm -rf "$work"
     elif [ "$status" -ne 0 ]; then
@@ -46,14 +43,7 @@ finish() {
 trap finish EXIT
 
 echo "== Starting the register emulator with $goods goods"
-"$bin/zarvik12m-emulator" --generate "$goods" --link "$link" >"$work/emulator.log" 2>&1 &
-emulator=$!
-for _ in $(seq 100); do
-    [ -e "$link" ] && break
-    kill -0 "$emulator" 2>/dev/null || { cat "$work/emulator.log" >&2; exit 1; }
-    sleep 0.05
-done
-[ -e "$link" ] || { echo "the emulator did not come up" >&2; cat "$work/emulator.log" >&2; exit 1; }
+start_emulator "$bin/zarvik12m-emulator" "$link" "$work/emulator.log" --generate "$goods"
 
 export ZARVIK12M_COM1="$link"
 read_table=("$bin/Zarvik12mPLU" /p1 /b115200 /n1 /s59)

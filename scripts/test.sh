@@ -1,20 +1,39 @@
 #!/usr/bin/env bash
-# Runs the static checks (scripts/lint.sh: clang-format and clang-tidy),
-# then builds and runs the whole test suite three times: a normal build,
-# AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer,
-# each in its own build folder; then the memory check of a full goods read
-# under valgrind (scripts/memcheck.sh, on the normal build); then each fuzz
-# target for a short while (scripts/fuzz.sh, where clang is installed).
-# Installs what the machine lacks first.
+# Runs every check, warnings as errors throughout (ZARVIK12M_WERROR=ON):
 #
-#   scripts/test.sh            all of them
-#   scripts/test.sh normal     only the named steps (lint, normal, asan, tsan, memcheck, fuzz)
+#   lint      the static checks (scripts/lint.sh: clang-format, clang-tidy)
+#   normal    g++ RelWithDebInfo in build/: the whole test suite
+#   asan      g++ Debug with AddressSanitizer and UndefinedBehaviorSanitizer
+#             in build-asan/: the whole test suite
+#   tsan      clang RelWithDebInfo with ThreadSanitizer in build-tsan/: the
+#             whole test suite
+#   memcheck  a full goods read under valgrind (scripts/memcheck.sh, build/)
+#   fuzz      each fuzz target for a short while (scripts/fuzz.sh, clang)
+#   package   g++ Release for /usr in build-package/: everything built, then
+#             the installed tree and the Debian package tested (ctest -L
+#             package)
+#   warnings  the compiler and build type pairs that no step above builds,
+#             built only, in build-warnings/<compiler>-<type>/: g++
+#             MinSizeRel with the tests; clang Debug, Release and
+#             MinSizeRel without them (clang warns the same at every
+#             optimisation level, and the tsan step compiles the tests with
+#             clang), the benchmarks with each
+#
+# Installs what the machine lacks first, and ends with each step's wall and
+# processor time.
+#
+#   scripts/test.sh              all of them
+#   scripts/test.sh normal asan  only the named steps
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+all_steps=(lint normal asan tsan memcheck fuzz package warnings)
 
 steps=("$@")
-[ ${#steps[@]} -gt 0 ] || steps=(lint normal asan tsan memcheck fuzz)
+[ ${#steps[@]} -gt 0 ] || steps=("${all_steps[@]}")
+for step in "${steps[@]}"; do
+    [[ " ${all_steps[*]} " == *" $step "* ]] || { echo "unknown step '$step' (${all_steps[*]})" >&2; exit 2; }
+done
 
 tool_sets=()
 for step in "${steps[@]}"; do
@@ -24,31 +43,70 @@ done
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# configure DIR COMPILER BUILD_TYPE [CMAKE OPTION ...]
+configure() {
+    local dir=$1 compiler=$2 type=$3
+    shift 3
+    local cc=gcc cxx=g++
+    [ "$compiler" = g++ ] || { cc=clang; cxx=clang++; }
+    cmake -S "$root" -B "$root/$dir" -G Ninja -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+        -DCMAKE_BUILD_TYPE="$type" -DZARVIK12M_WERROR=ON "$@" >/dev/null
+}
+
+# suite DIR COMPILER BUILD_TYPE SANITIZER: builds everything, runs every
+# test but those of the package step.
+suite() {
+    local dir=$1
+    configure "$dir" "$2" "$3" -DZARVIK12M_SANITIZER="$4"
+    cmake --build "$root/$dir" -j "$jobs"
+    (cd "$root/$dir" && ctest -j2 --output-on-failure -LE package)
+}
+
+# cpu_now sets $cpu to the processor seconds (user and system) of every
+# process the script has waited for: beside the wall time, a step's cost on
+# a machine that others share. times runs in this shell, not a subshell.
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
+cpu_now() {
+    times >"$times_file"
+    cpu=$(tail -n 1 "$times_file" | awk '{ split($1 $2, t, /[ms]/); print int(t[1] * 60 + t[2] + t[3] * 60 + t[4]) }')
+}
+
+timings=()
 for step in "${steps[@]}"; do
+    start=$(date +%s)
+    cpu_now
+    start_cpu=$cpu
+    echo "== $step"
     case "$step" in
-        normal) dir=build;      sanitizer="" ;;
-        asan)   dir=build-asan; sanitizer=address ;;
-        tsan)   dir=build-tsan; sanitizer=thread ;;
-        lint)
-            "$root/scripts/lint.sh"
-            continue ;;
-        memcheck)
-            echo "== memcheck (build)"
-            "$root/scripts/memcheck.sh"
-            continue ;;
+        lint) "$root/scripts/lint.sh" ;;
+        normal) suite build g++ RelWithDebInfo "" ;;
+        asan) suite build-asan g++ Debug address ;;
+        tsan) suite build-tsan clang RelWithDebInfo thread ;;
+        memcheck) "$root/scripts/memcheck.sh" ;;
         fuzz)
             if command -v clang++ >/dev/null; then
-                echo "== fuzz (build-fuzz)"
                 "$root/scripts/fuzz.sh" 30
             else
-                echo "== fuzz: skipped, clang++ is not installed"
-            fi
-            continue ;;
-        *) echo "unknown step '$step' (lint, normal, asan, tsan, memcheck, fuzz)" >&2; exit 2 ;;
+                echo "fuzz: skipped, clang++ is not installed"
+            fi ;;
+        package)
+            configure build-package g++ Release -DZARVIK12M_SANITIZER= -DCMAKE_INSTALL_PREFIX=/usr
+            cmake --build "$root/build-package" -j "$jobs"
+            (cd "$root/build-package" && ctest -j2 --output-on-failure -L package) ;;
+        warnings)
+            for build in g++:MinSizeRel:ON clang:Debug:OFF clang:Release:OFF clang:MinSizeRel:OFF; do
+                IFS=: read -r compiler type tests <<<"$build"
+                dir=build-warnings/$compiler-$type
+                echo "== warnings: $compiler $type, tests $tests ($dir)"
+                configure "$dir" "$compiler" "$type" -DZARVIK12M_SANITIZER= -DBUILD_TESTING="$tests" \
+                    -DZARVIK12M_BUILD_BENCHMARKS=ON
+                cmake --build "$root/$dir" -j "$jobs"
+            done ;;
     esac
-    echo "== $step build ($dir)"
-    cmake -S "$root" -B "$root/$dir" -G Ninja -DZARVIK12M_SANITIZER="$sanitizer" >/dev/null
-    cmake --build "$root/$dir" -j "$jobs"
-    (cd "$root/$dir" && ctest -j2 --output-on-failure)
+    cpu_now
+    timings+=("$(printf '%-9s %5d s wall %6d s processor' "$step" $(($(date +%s) - start)) $((cpu - start_cpu)))")
 done
+echo "== step times"
+printf '%s\n' "${timings[@]}"
 echo "== all steps passed: ${steps[*]}"

@@ -39,11 +39,12 @@ std::string MoneyText(std::int64_t price)
     const bool negative = price < 0;
     std::uint64_t magnitude = negative ? 0ULL - static_cast<std::uint64_t>(price) : static_cast<std::uint64_t>(price);
     std::uint64_t cents = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
-    std::string fraction = std::to_string(cents % 100);
-    if (fraction.size() < 2) {
-        fraction.insert(0, "0");
-    }
-    return (negative && cents != 0 ? "-" : "") + std::to_string(cents / 100) + "." + fraction;
+    std::string text = negative && cents != 0 ? "-" : "";
+    text += std::to_string(cents / 100);
+    text += '.';
+    text += static_cast<char>('0' + cents / 10 % 10);
+    text += static_cast<char>('0' + cents % 10);
+    return text;
 }
 
 std::string QuantityText(double quantity)

@@ -42,5 +42,6 @@ inline constexpr const char* WriteGoodsExportName = "WriteGoods";
 inline constexpr const char* ClearGoodsExportName = "ClearGoods";
 inline constexpr const char* GetPropertiesExportName = "GetProperties";
 
-// The file name under which callers load the library.
-inline constexpr const char* Zarvik12mLibraryFileName = "libzarvik12m.so";
+// The file name under which callers load the library: its SONAME, which
+// the runtime package ships (the bare libzarvik12m.so is for linking).
+inline constexpr const char* Zarvik12mLibraryFileName = "libzarvik12m.so.1";

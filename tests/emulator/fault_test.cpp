@@ -59,8 +59,9 @@ struct TStatusCase {
 
 TEST_F(FaultTest, ForcedStatusReplacesTheAnswer)
 {
-    TByteString write = {0, 2};
-    write.resize(40, 0x20);
+    TByteString write(40, 0x20);
+    write[0] = 0;
+    write[1] = 2;
     const TStatusCase cases[] = {
         {48, 5, MakeFrame(0x01, 0x24, {0, 1}), 1},
         {49, 9, MakeFrame(0x01, 0x25, write), 1},  // refused: not stored

@@ -27,7 +27,7 @@ namespace {
 using zarvik12m::testing::ReadFileBytes;
 using zarvik12m::testing::TTempDirectory;
 
-const std::string ProgramPath = ZARVIK12M_BINARY_DIR "/bin/zarvik12m-emulator";
+const std::string ProgramPath = ZARVIK12M_EMULATOR_PATH;
 const std::string ExampleFile = ZARVIK12M_SOURCE_DIR "/examples/goods.txt";
 
 // zarvik12m-emulator as a child process: its standard output comes through

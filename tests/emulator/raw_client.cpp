@@ -42,6 +42,7 @@ TByteString Hex(std::string_view text)
 TByteString MakeFrame(std::uint8_t address, std::uint8_t code, const TByteString& payload)
 {
     TByteString frame = {address, static_cast<std::uint8_t>(payload.size()), code};
+    frame.reserve(frame.size() + payload.size() + 1);
     frame.insert(frame.end(), payload.begin(), payload.end());
     unsigned sum = 0;
     for (const std::uint8_t byte : frame) {

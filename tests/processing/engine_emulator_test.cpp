@@ -95,7 +95,9 @@ TEST_F(EngineWithTheEmulator, ReadsWritesAndClearsTheGoodsTable)
 TEST_F(EngineWithTheEmulator, AnswersSurviveANoisyLine)
 {
     for (std::uint16_t code = 1; code <= 50; ++code) {
-        FRegister.SetGoods(code, {std::to_string(code), code, "N" + std::to_string(code), 0, 0});
+        std::string name = "N";
+        name += std::to_string(code);
+        FRegister.SetGoods(code, {std::to_string(code), code, name, 0, 0});
     }
     FRegister.SetGarbage({0x00, 0xFF, 0x24, 0x13});
     FRegister.SetForeignNetNumber(7);

@@ -203,6 +203,7 @@ TEST_F(EngineOnALine, GarbageBeforeAnAnswerIsKeptAsOneUnknownRecord)
     auto answer = ExecuteAsync(58);
     ExpectRequest(SerialNumberRequest);
     TBytes bytes = {0xAA, 0xBB, 0xCC};
+    bytes.reserve(bytes.size() + SerialNumberAnswer.size());
     bytes.insert(bytes.end(), SerialNumberAnswer.begin(), SerialNumberAnswer.end());
     FLine.Send(bytes);
     EXPECT_EQ(answer.get().Number, 24);

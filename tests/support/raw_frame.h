@@ -13,6 +13,7 @@ inline std::vector<std::uint8_t> RawFrame(std::uint8_t address, std::uint8_t cod
                                           const std::vector<std::uint8_t>& payload)
 {
     std::vector<std::uint8_t> frame{address, static_cast<std::uint8_t>(payload.size()), code};
+    frame.reserve(frame.size() + payload.size() + 1);
     frame.insert(frame.end(), payload.begin(), payload.end());
     unsigned sum = 0;
     for (const std::uint8_t byte : frame) {

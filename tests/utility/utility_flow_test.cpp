@@ -22,6 +22,7 @@
 #include "driver/common/cp1251.h"
 #include "tests/support/temp_directory.h"
 #include "tests/utility/support/utility_process.h"
+#include "zarvik12m/exports.h"
 
 namespace zarvik12m {
 namespace {
@@ -452,8 +453,8 @@ TEST_F(UtilityFlow, WriteDrawsTheBarAgainstTheNumberOfEntries)
     EXPECT_EQ(result->ExitCode, 0);
 }
 
-// A copy of the program in bin/ of the scratch folder, whose ../lib is
-// the scratch folder's lib/, and no LD_LIBRARY_PATH.
+// A copy of the program in bin/ of the scratch folder, whose RUNPATH
+// leads to a library folder beside it, and no LD_LIBRARY_PATH.
 TProcessOptions CopiedProgramOptions(const TProcessOptions& original, const std::filesystem::path& directory)
 {
     std::filesystem::create_directory(directory / "bin");
@@ -471,19 +472,20 @@ TEST_F(UtilityFlow, AMissingLibraryGivesOnlyTheLastResortReport)
     EXPECT_EQ(result.Output, "");
     EXPECT_EQ(result.Errors,
               "Exception std::runtime_error in module Zarvik12mPLU at TZarvik12mDll.\n"
-              "Не могу загрузить libzarvik12m.so.\n\n");
+              "Не могу загрузить libzarvik12m.so.1.\n\n");
     EXPECT_EQ(result.ExitCode, 1);
 }
 
-TEST_F(UtilityFlow, AnInstalledProgramFindsTheLibraryInLib)
+TEST_F(UtilityFlow, AMovedProgramFindsTheLibraryBesideIt)
 {
     if (testing::RunpathHiddenBySanitizer) {
         GTEST_SKIP() << "the sanitizer's dlopen does not search the program's RUNPATH";
     }
     const TProcessOptions options = CopiedProgramOptions(Options({"/p1", "/b9600", "/n1", "/c"}), FDirectory.Path());
-    std::filesystem::create_directory(Path("lib"));
-    std::filesystem::copy_file(std::filesystem::path(ZARVIK12M_STAND_IN_DIRECTORY) / "libzarvik12m.so",
-                               Path("lib") / "libzarvik12m.so");
+    const std::filesystem::path libraries = (Path("bin") / ZARVIK12M_LIBRARY_FROM_PROGRAM).lexically_normal();
+    std::filesystem::create_directories(libraries);
+    std::filesystem::copy_file(std::filesystem::path(ZARVIK12M_STAND_IN_DIRECTORY) / Zarvik12mLibraryFileName,
+                               libraries / Zarvik12mLibraryFileName);
     const TProcessResult installed = RunProcess(options);
     EXPECT_EQ(installed.Output, Banner + Clearing + Success);
     EXPECT_EQ(installed.ExitCode, 0);
@@ -496,7 +498,7 @@ TEST_F(UtilityFlow, ALibraryLackingAnExportIsNotCalled)
     EXPECT_EQ(result.Output, "");
     EXPECT_EQ(result.Errors,
               "Exception std::runtime_error in module Zarvik12mPLU at TZarvik12mDll.\n"
-              "Ошибка загрузки libzarvik12m.so.\n\n");
+              "Ошибка загрузки libzarvik12m.so.1.\n\n");
     EXPECT_EQ(result.ExitCode, 1);
     EXPECT_EQ(Record(), "load\nunload\n");
 }

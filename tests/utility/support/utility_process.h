@@ -13,7 +13,7 @@
 
 namespace zarvik12m::testing {
 
-// build/bin/Zarvik12mPLU: its RUNPATH finds build/lib/libzarvik12m.so
+// The built Zarvik12mPLU: its RUNPATH finds the built libzarvik12m.so.1
 // unless LD_LIBRARY_PATH names another folder holding that file.
 std::filesystem::path UtilityProgramPath();
 

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The Debian package that cpack makes from the build: the files it lists,
+# its fields, the library's SONAME and the utility's RUNPATH in it, and its
+# utility run against its emulator from an unpacked staging root.
+#
+#   debian_package_test.sh SOURCE_DIR BUILD_DIR WORK PREFIX BINDIR LIBDIR INCLUDEDIR MANDIR RUNPATH
+set -euo pipefail
+. "$(dirname "$0")/staged_tree.sh" "$1"
+build_dir=$2 work=$3 prefix=$4 bindir=$5 libdir=$6 includedir=$7 mandir=$8 runpath=$9
+rm -rf "$work"
+mkdir -p "$work"
+
+cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; fail "cpack -G DEB failed"; }
+deb="$work/zarvik12m_1.0.0_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls "$work"; fail "no $(basename "$deb")"; }
+
+# Every file the package should hold, and nothing else.
+expected=(
+    "$prefix/$bindir/Zarvik12mPLU"
+    "$prefix/$bindir/zarvik12m-emulator"
+    "$prefix/$libdir/libzarvik12m.so.1.0.0"
+    "$prefix/$libdir/libzarvik12m.so.1"
+    "$prefix/$libdir/libzarvik12m.so"
+    "$prefix/$libdir/pkgconfig/zarvik12m.pc"
+    "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mConfig.cmake"
+    "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mConfigVersion.cmake"
+    "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mTargets.cmake"
+    "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mTargets-*.cmake"
+    "$prefix/$mandir/man1/Zarvik12mPLU.1.gz"
+    "$prefix/$mandir/man1/zarvik12m-emulator.1.gz"
+    "$prefix/share/doc/zarvik12m/copyright"
+)
+for header in "$source_dir"/include/zarvik12m/*.h; do
+    expected+=("$prefix/$includedir/zarvik12m/$(basename "$header")")
+done
+# "-rw-r--r-- root/root 123 2024-01-01 00:00 ./usr/bin/x" or "... ./usr/lib/x -> y"
+mapfile -t listed < <(dpkg-deb -c "$deb" | grep -v '^d' | sed -e 's/^[^.]*\.//' -e 's/ -> .*$//')
+declare -A found=()
+for path in "${listed[@]}"; do
+    known=0
+    for i in "${!expected[@]}"; do
+        # shellcheck disable=SC2053 # the expected paths are globs
+        if [[ $path == ${expected[$i]} ]]; then
+            known=1
+            found[$i]=1
+        fi
+    done
+    [ $known -eq 1 ] || fail "the package holds an unexpected file: $path"
+done
+for i in "${!expected[@]}"; do
+    [ -n "${found[$i]:-}" ] || fail "the package lacks ${expected[$i]}"
+done
+
+[ "$(dpkg-deb -f "$deb" Package)" = zarvik12m ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = 1.0.0 ] || fail "package version"
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ $depends == *libc6* && $depends == *libstdc++6* ]] || fail "Depends from dpkg-shlibdeps: '$depends'"
+[ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "no description"
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+readelf -d "$root$prefix/$libdir/libzarvik12m.so.1.0.0" | grep -q 'Library soname: \[libzarvik12m.so.1\]' ||
+    fail "SONAME of libzarvik12m.so.1.0.0 is not libzarvik12m.so.1"
+readelf -d "$root$prefix/$bindir/Zarvik12mPLU" | grep -qF "Library runpath: [$runpath]" ||
+    fail "RUNPATH of Zarvik12mPLU is not $runpath"
+round_trip "$root" "$prefix" "$bindir" "$work/round-trip"
+echo "package $(basename "$deb"): contents, fields, SONAME, RUNPATH, round trip"
