@@ -94,7 +94,7 @@ void TConsole::WriteConverted(TNativeFile descriptor, std::initializer_list<std:
     std::string bytes;
     for (const std::string_view line : lines) {
         bytes += WinTextToConsole(line, FCharset);
-        bytes.push_back('\n');
+        bytes += ConsoleLineEnd;
     }
     WriteBytes(descriptor, bytes);
 }

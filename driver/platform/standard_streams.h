@@ -27,6 +27,9 @@ TConsoleCharset ConsoleCharsetOfCodeset(std::string_view codeset);
 // before any thread.
 TConsoleCharset StandardOutputCharset();
 
+// The end of a line on the console: LF on Linux, CR LF on Windows.
+extern const std::string_view ConsoleLineEnd;
+
 // Whether the file is a terminal: the user's console, where the progress
 // bar is drawn, rather than a file, a pipe or a socket.
 bool IsTerminal(TNativeFile file) noexcept;

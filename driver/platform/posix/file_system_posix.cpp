@@ -161,24 +161,6 @@ TFileHandle OpenFileForReading(const std::string& fileName)
     return file;
 }
 
-std::size_t ReadFileBytes(TNativeFile file, char* buffer, std::size_t size)
-{
-    int error = 0;
-    const std::size_t count = ReadSomeBytes(file, buffer, size, error);
-    if (error != 0) {
-        throw EFileError(error);
-    }
-    return count;
-}
-
-void WriteEveryByte(TNativeFile file, std::string_view bytes)
-{
-    const int error = WriteAllBytes(file, bytes);
-    if (error != 0) {
-        throw EFileError(error);
-    }
-}
-
 void ReplaceFileContent(const std::string& fileName, std::string_view content)
 {
     // A link to a regular file replaces the file it points to, not itself.

@@ -8,6 +8,8 @@
 
 namespace zarvik12m {
 
+const std::string_view ConsoleLineEnd = "\n";
+
 TConsoleCharset StandardOutputCharset()
 {
     // A locale that is not installed leaves the C locale, whose ASCII
