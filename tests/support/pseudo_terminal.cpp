@@ -28,13 +28,4 @@ TPortVariable::~TPortVariable()
     static_cast<void>(unsetenv(FName.c_str()));
 }
 
-TBytes CountingBytes(std::size_t count)
-{
-    TBytes bytes(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(i);
-    }
-    return bytes;
-}
-
 }  // namespace zarvik12m::testing

@@ -30,7 +30,7 @@ HMODULE Module(void* handle)
 TDynamicLibrary::TDynamicLibrary(const std::string& fileName) : FHandle(LoadLibraryA(fileName.c_str()))
 {
     if (FHandle == nullptr) {
-        FLastError = SystemErrorText(GetLastError());
+        FLastError = fileName + ": " + SystemErrorText(GetLastError());
     }
 }
 
@@ -46,7 +46,7 @@ void* TDynamicLibrary::Bind(const char* exportName)
     }
     const FARPROC address = GetProcAddress(Module(FHandle), exportName);
     if (address == nullptr) {
-        FLastError = SystemErrorText(GetLastError());
+        FLastError = std::string(exportName) + ": " + SystemErrorText(GetLastError());
         return nullptr;
     }
     return reinterpret_cast<void*>(address);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)

@@ -12,8 +12,8 @@ struct TEvent::TSystemState {
 
 TEvent::TEvent(TResetMode resetMode, bool initiallySignaled) : FState(std::make_unique<TSystemState>())
 {
-    FState->Handle = CreateEventA(nullptr, resetMode == rmManualReset ? TRUE : FALSE, initiallySignaled ? TRUE : FALSE,
-                                  nullptr);
+    FState->Handle =
+        CreateEventA(nullptr, resetMode == rmManualReset ? TRUE : FALSE, initiallySignaled ? TRUE : FALSE, nullptr);
     if (FState->Handle == nullptr) {
         throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateEventA");
     }

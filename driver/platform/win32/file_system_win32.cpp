@@ -22,7 +22,8 @@ TNativeFile NativeFileOf(HANDLE handle) noexcept
 
 HANDLE Handle(const TFileHandle& file) noexcept
 {
-    return reinterpret_cast<HANDLE>(file.Get());  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
+    return reinterpret_cast<HANDLE>(
+        file.Get());  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
 }
 
 void CloseOrRaise(TFileHandle& file)

@@ -10,7 +10,8 @@ namespace {
 
 HANDLE Handle(TNativeFile file) noexcept
 {
-    return reinterpret_cast<HANDLE>(file);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
+    return reinterpret_cast<HANDLE>(
+        file);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
 }
 
 int LastError() noexcept
@@ -73,8 +74,9 @@ namespace {
 TNativeFile StandardHandle(DWORD which) noexcept
 {
     const HANDLE handle = GetStdHandle(which);
-    return handle == nullptr ? NoFile
-                             : reinterpret_cast<TNativeFile>(handle);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+    return handle == nullptr
+               ? NoFile
+               : reinterpret_cast<TNativeFile>(handle);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace zarvik12m {
 
 namespace {
 
-std::atomic<bool> RequestCaught{false};  // the first request has come
+std::atomic<bool> RequestCaught{false};   // the first request has come
 std::atomic<bool> RequestPending{false};  // and no wait has reported it yet
 std::atomic<bool> Caught{false};
 

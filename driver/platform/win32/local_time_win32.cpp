@@ -58,7 +58,8 @@ TLocalTimeText LocalDateTimeText(const TLocalTime& time, bool withTime)
                                 static_cast<int>(buffer.size()));
     std::string text = length > 1 ? Utf8Of(buffer.data(), length - 1) : std::string{};
     if (withTime) {
-        length = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &moment, nullptr, buffer.data(), static_cast<int>(buffer.size()));
+        length =
+            GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &moment, nullptr, buffer.data(), static_cast<int>(buffer.size()));
         text += ' ';
         text += length > 1 ? Utf8Of(buffer.data(), length - 1) : std::string{};
     }

@@ -63,7 +63,7 @@ struct TSerialDevice::TSystemState {
     TOverlappedSide WriteSide;
     std::atomic<std::uint32_t> EventMask{0};
     HANDLE MaskCleared = nullptr;  // manual reset: signalled while the mask is clear
-    bool WaitsByPolling = false;    // the read thread's alone
+    bool WaitsByPolling = false;   // the read thread's alone
     std::size_t InputQueueSize = 0;
     TSerialTimeouts Timeouts;
 };
@@ -235,8 +235,7 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
         state.WaitsByPolling = true;
     }
     for (;;) {
-        if (WaitForSingleObject(state.MaskCleared, PollMilliseconds) == WAIT_OBJECT_0 ||
-            state.EventMask.load() == 0) {
+        if (WaitForSingleObject(state.MaskCleared, PollMilliseconds) == WAIT_OBJECT_0 || state.EventMask.load() == 0) {
             return true;
         }
         DWORD errors = 0;

@@ -12,7 +12,8 @@ constexpr UINT WindowsCyrillicCodePage = 1251;
 
 HANDLE Handle(TNativeFile file) noexcept
 {
-    return reinterpret_cast<HANDLE>(file);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
+    return reinterpret_cast<HANDLE>(
+        file);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
 }
 
 }  // namespace
