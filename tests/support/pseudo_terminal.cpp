@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <system_error>
 
 namespace zarvik12m::testing {
@@ -21,11 +22,24 @@ TPortVariable::TPortVariable(std::uint8_t portNumber, const std::string& path)
     if (setenv(FName.c_str(), path.c_str(), 1) != 0) {
         ThrowSystemError("setenv");
     }
+    // The Windows utility under Wine reaches the device through its prefix.
+    const char* prefix = std::getenv("WINEPREFIX");                              // NOLINT(concurrency-mt-unsafe)
+    const char* windowsUtility = std::getenv("ZARVIK12M_TEST_WINDOWS_UTILITY");  // NOLINT(concurrency-mt-unsafe)
+    if (prefix != nullptr && windowsUtility != nullptr && *windowsUtility != '\0') {
+        FWineLink = std::filesystem::path(prefix) / "dosdevices" / ("com" + std::to_string(portNumber));
+        std::error_code ignored;
+        std::filesystem::remove(FWineLink, ignored);
+        std::filesystem::create_symlink(path, FWineLink);
+    }
 }
 
 TPortVariable::~TPortVariable()
 {
     static_cast<void>(unsetenv(FName.c_str()));
+    if (!FWineLink.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(FWineLink, ignored);
+    }
 }
 
 }  // namespace zarvik12m::testing

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ public:
 
 private:
     std::string FName;
+    std::filesystem::path FWineLink;  // $WINEPREFIX/dosdevices/com<N> while the Windows utility is tested
 };
 
 // Bytes 0, 1, 2, ... 255, 0, 1, ... of the given length.

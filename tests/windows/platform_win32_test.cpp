@@ -68,8 +68,7 @@ TEST(Win32Files, OpenForReadingNamesWhatIsMissing)
 {
     const TTempDirectory folder;
     EXPECT_EQ(FileErrorOf([&] { OpenFileForReading((folder.Path() / "plu.txt").string()); }), "File not found");
-    EXPECT_EQ(FileErrorOf([&] { OpenFileForReading((folder.Path() / "no" / "plu.txt").string()); }),
-              "Path not found");
+    EXPECT_EQ(FileErrorOf([&] { OpenFileForReading((folder.Path() / "no" / "plu.txt").string()); }), "Path not found");
 
     WriteFileBytes(folder.Path() / "plu.txt", "1;2\r\n");
     const TFileHandle file = OpenFileForReading((folder.Path() / "plu.txt").string());
@@ -134,9 +133,9 @@ TEST(Win32LocalTime, UsesTheUsersShortDateAndLongTime)
 
 TEST(Win32Threads, RunAtTheSystemsPriorities)
 {
-    for (const auto& [priority, expected] :
-         {std::pair{TThread::tpNormal, THREAD_PRIORITY_NORMAL}, std::pair{TThread::tpAboveNormal, THREAD_PRIORITY_ABOVE_NORMAL},
-          std::pair{TThread::tpHighest, THREAD_PRIORITY_HIGHEST}}) {
+    for (const auto& [priority, expected] : {std::pair{TThread::tpNormal, THREAD_PRIORITY_NORMAL},
+                                             std::pair{TThread::tpAboveNormal, THREAD_PRIORITY_ABOVE_NORMAL},
+                                             std::pair{TThread::tpHighest, THREAD_PRIORITY_HIGHEST}}) {
         int seen = THREAD_PRIORITY_ERROR_RETURN;
         {
             TThread thread([&seen](TThread&) { seen = GetThreadPriority(GetCurrentThread()); }, false, priority);
