@@ -4,6 +4,8 @@
 if(NOT EXISTS ${PREFIX}/system.reg)
   execute_process(COMMAND ${WINE} wineboot -i RESULT_VARIABLE result
     INPUT_FILE /dev/null OUTPUT_FILE /dev/null ERROR_FILE /dev/null)
+  # The server writes the new prefix's registry when it ends.
+  execute_process(COMMAND ${WINESERVER} -w)
   if(NOT result EQUAL 0 OR NOT EXISTS ${PREFIX}/system.reg)
     message(FATAL_ERROR "wineboot -i failed in ${PREFIX}")
   endif()
