@@ -117,12 +117,15 @@ for step in "${steps[@]}"; do
                 echo "windows: $root/build-windows/zarvik12m-1.0.0-win64.zip")
             # The emulator side in build/: only what the Wine scenarios run.
             configure build g++ RelWithDebInfo -DZARVIK12M_SANITIZER= -DZARVIK12M_WINDOWS_BUILD="$root/build-windows"
+            # A cache that CMake had to drop for another compiler loses the
+            # variable: it is given once more.
+            cmake -S "$root" -B "$root/build" -DZARVIK12M_WINDOWS_BUILD="$root/build-windows" >/dev/null
             cmake --build "$root/build" -j "$jobs" --target utility_end_to_end_test
             export WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all
             /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
             /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
             wine_result=0
-            (cd "$root/build" && ctest -j2 --output-on-failure -L '^wine$') || wine_result=$?
+            (cd "$root/build" && ctest -j2 --output-on-failure --no-tests=error -L '^wine$') || wine_result=$?
             /usr/lib/wine/wineserver -k || true
             unset WINEPREFIX WINEDEBUG
             [ "$wine_result" -eq 0 ] ;;
