@@ -39,6 +39,10 @@ public:
     // driver has set on the line.
     [[nodiscard]] TNativeFile SlaveHandle() const noexcept { return FSlave.Get(); }
 
+    // The rate the driver has set on the line, in bits per second; 0 when
+    // it cannot be read.
+    [[nodiscard]] std::uint32_t LineBaudRate() const;
+
     // Bytes written to the master that the slave's readers have not taken.
     [[nodiscard]] std::size_t UnreadBySlave() const;
 

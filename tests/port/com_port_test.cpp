@@ -171,6 +171,7 @@ TEST_F(COMPortTest, LineIsRawEightNoneOneAtTheGivenRate)
         ASSERT_TRUE(serial_device::ReadBaudRate(Descriptor(Line.SlaveHandle()), inputRate, outputRate));
         EXPECT_EQ(inputRate, rate);
         EXPECT_EQ(outputRate, rate);
+        EXPECT_EQ(Line.LineBaudRate(), rate);  // as the far end sees it
         Port.Close();
     }
 }

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/posix/serial_device_termios2.h"
 
 namespace zarvik12m {
 
@@ -91,6 +92,18 @@ TPseudoTerminal::TPseudoTerminal() : FMaster(NativeFileOf(posix_openpt(O_RDWR | 
     if (flags < 0 || fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0) {
         ThrowSystemError("fcntl");
     }
+}
+
+std::uint32_t TPseudoTerminal::LineBaudRate() const
+{
+    // Both ends of a pseudo-terminal share the slave's settings; the far
+    // end's own slave descriptor reads them as the driver left them.
+    std::uint32_t inputRate = 0;
+    std::uint32_t outputRate = 0;
+    if (!FSlave.IsOpen() || !serial_device::ReadBaudRate(Descriptor(FSlave.Get()), inputRate, outputRate)) {
+        return 0;
+    }
+    return outputRate;
 }
 
 std::size_t TPseudoTerminal::UnreadBySlave() const
