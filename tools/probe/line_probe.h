@@ -25,8 +25,8 @@ struct TTryResult {
         tkFound,        // answer 24 from the network number asked
     };
     TKind Kind = tkSilence;
-    std::string SerialNumber;          // tkFound: the register's factory number
-    std::uint8_t OtherNetNumber = 0;   // tkOtherFrames: the network number of an answer 24, or 0
+    std::string SerialNumber;         // tkFound: the register's factory number
+    std::uint8_t OtherNetNumber = 0;  // tkOtherFrames: the network number of an answer 24, or 0
     std::size_t BytesReceived = 0;
 };
 

@@ -16,7 +16,7 @@ inline constexpr std::uint32_t DefaultWaitMilliseconds = 150;
 struct TProbeOptions {
     bool Help = false;
     bool Verbose = false;
-    std::vector<std::string> Devices;     // arguments and --device; empty: look for them
+    std::vector<std::string> Devices;      // arguments and --device; empty: look for them
     std::vector<std::uint32_t> BaudRates;  // --baud, in the order given; empty: DefaultBaudRates
     std::vector<std::uint8_t> NetNumbers;  // --net or --all-nets; empty: 1
     std::uint32_t WaitMilliseconds = DefaultWaitMilliseconds;

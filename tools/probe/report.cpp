@@ -29,8 +29,7 @@ std::string ShellWord(const std::string& text)
 
 std::string DeviceText(const TCandidateDevice& device)
 {
-    return device.ById.empty() || device.ById == device.Path ? device.Path
-                                                              : device.Path + " (" + device.ById + ")";
+    return device.ById.empty() || device.ById == device.Path ? device.Path : device.Path + " (" + device.ById + ")";
 }
 
 std::string KindText(const TSpeedOutcome& speed)
@@ -60,8 +59,9 @@ std::string StateText(const TDeviceOutcome& outcome)
         return std::string("занято другой программой, пропущено"_cp1251);
     case dsDenied:
         return std::string("нет доступа ("_cp1251) + outcome.Reason +
-               std::string("): добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) "
-                           "и войдите в систему заново"_cp1251);
+               std::string(
+                   "): добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) "
+                   "и войдите в систему заново"_cp1251);
     case dsMissing:
         return std::string("нет такого устройства"_cp1251);
     case dsNotAPort:
@@ -107,9 +107,10 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
         const std::string device = DeviceText(outcome.Device);
         if (outcome.Found) {
             found = true;
-            lines.push_back(std::string("ККМ найдена: "_cp1251) + device + ", " + std::to_string(outcome.FoundBaudRate) +
-                            std::string(" бод, сетевой номер "_cp1251) + std::to_string(outcome.FoundNetNumber) +
-                            std::string(", заводской номер "_cp1251) + outcome.SerialNumber);
+            lines.push_back(std::string("ККМ найдена: "_cp1251) + device + ", " +
+                            std::to_string(outcome.FoundBaudRate) + std::string(" бод, сетевой номер "_cp1251) +
+                            std::to_string(outcome.FoundNetNumber) + std::string(", заводской номер "_cp1251) +
+                            outcome.SerialNumber);
             lines.push_back("  " + UtilityCommandLine(outcome));
             continue;
         }
@@ -128,7 +129,8 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
     if (!found) {
         lines.push_back(std::string("ККМ не найдена."_cp1251));
         if (answered && options.NetNumbers.size() < 99) {
-            lines.push_back(std::string("Попробуйте другой сетевой номер (--all-nets) или другую скорость (--baud)."_cp1251));
+            lines.push_back(
+                std::string("Попробуйте другой сетевой номер (--all-nets) или другую скорость (--baud)."_cp1251));
         }
     }
     return lines;

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <exception>
 
-#include "driver/platform/serial_device.h"
 #include "driver/common/error_text.h"
+#include "driver/platform/serial_device.h"
 #include "zarvik12m/error.h"
 
 namespace zarvik12m::probe {

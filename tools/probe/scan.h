@@ -13,20 +13,20 @@ namespace zarvik12m::probe {
 
 // How a device could be used.
 enum TDeviceState : std::uint8_t {
-    dsProbed,       // opened and asked
-    dsBusy,         // another program holds it
-    dsDenied,       // no permission
-    dsMissing,      // no such file
-    dsNotAPort,     // no serial port behind it (a ttyS without a UART, not a terminal)
-    dsConsole,      // a console or this program's terminal: never touched
-    dsFailed,       // any other failure; Reason says which
+    dsProbed,    // opened and asked
+    dsBusy,      // another program holds it
+    dsDenied,    // no permission
+    dsMissing,   // no such file
+    dsNotAPort,  // no serial port behind it (a ttyS without a UART, not a terminal)
+    dsConsole,   // a console or this program's terminal: never touched
+    dsFailed,    // any other failure; Reason says which
 };
 
 // What one speed of one device gave.
 struct TSpeedOutcome {
     std::uint32_t BaudRate = 0;
     std::size_t NetNumbersTried = 0;
-    bool Unsupported = false;        // the device refused the speed
+    bool Unsupported = false;  // the device refused the speed
     TTryResult::TKind Best = TTryResult::tkSilence;
     std::uint8_t OtherNetNumber = 0;  // a register answered as this network number
 };
