@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     settings.NetNumber = 7;
     settings.LineBaudRate = 19200;
     emulator::TEmulator target(settings);
-    const std::string line = target.SlavePath();
+    const std::string& line = target.SlavePath();
 
     const TRunSeconds scan = RunSeconds(runs, [&] { return ScanSeconds(line, false, false); });
     const TRunSeconds allNets = RunSeconds(runs, [&] { return ScanSeconds(line, true, true); });
@@ -69,7 +69,7 @@ int main(int argc, char** argv)
     std::printf("| scan | median s | best s | waits s |\n|---|---|---|---|\n");
     std::printf("| network number 1, seven default speeds (not found) | %.3f | %.3f | %.3f |\n", scan.Median, scan.Best,
                 WaitsSeconds(DefaultBaudRates));
-    std::printf("| --all-nets (found at 19200 baud, network number 7) | %.3f | %.3f | %.3f + answer |\n", allNets.Median,
-                allNets.Best, allNetsWaits);
+    std::printf("| --all-nets (found at 19200 baud, network number 7) | %.3f | %.3f | %.3f + answer |\n",
+                allNets.Median, allNets.Best, allNetsWaits);
     return 0;
 }

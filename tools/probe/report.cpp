@@ -1,6 +1,7 @@
 #include "tools/probe/report.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "driver/common/cp1251.h"
 
@@ -117,7 +118,11 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
         if (outcome.State == dsProbed) {
             if (const std::string speeds = AnsweringSpeeds(outcome); !speeds.empty()) {
                 answered = true;
-                lines.push_back(device + std::string(": что-то отвечает при другой настройке ("_cp1251) + speeds + ")");
+                std::string line = device;
+                line += ": что-то отвечает при другой настройке ("_cp1251;
+                line += speeds;
+                line += ")";
+                lines.push_back(std::move(line));
             }
             continue;
         }
@@ -127,10 +132,9 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
         }
     }
     if (!found) {
-        lines.push_back(std::string("ККМ не найдена."_cp1251));
+        lines.emplace_back("ККМ не найдена."_cp1251);
         if (answered && options.NetNumbers.size() < 99) {
-            lines.push_back(
-                std::string("Попробуйте другой сетевой номер (--all-nets) или другую скорость (--baud)."_cp1251));
+            lines.emplace_back("Попробуйте другой сетевой номер (--all-nets) или другую скорость (--baud)."_cp1251);
         }
     }
     return lines;
@@ -139,7 +143,7 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
 std::vector<std::string> TriedTable(const std::vector<TDeviceOutcome>& outcomes)
 {
     std::vector<std::string> lines;
-    lines.push_back(std::string("Устройство | скорость, бод | сетевых номеров опрошено | результат"_cp1251));
+    lines.emplace_back("Устройство | скорость, бод | сетевых номеров опрошено | результат"_cp1251);
     for (const TDeviceOutcome& outcome : outcomes) {
         if (outcome.State != dsProbed && outcome.Speeds.empty()) {
             lines.push_back(outcome.Device.Path + " | - | - | " + StateText(outcome));

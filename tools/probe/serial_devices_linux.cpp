@@ -138,6 +138,7 @@ std::vector<TCandidateDevice> FindSerialDevices()
         }
     };
     std::vector<std::pair<std::string, std::string>> links;  // by name
+    links.reserve(byId.size());
     for (const auto& [device, link] : byId) {
         links.emplace_back(link, device);
     }
