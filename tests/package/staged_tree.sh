@@ -4,7 +4,8 @@
 #
 #   . staged_tree.sh SOURCE_DIR
 #   fail MESSAGE ...                       prints the message, exits 1
-#   round_trip ROOT PREFIX BINDIR WORK     the probe finds the emulator, then
+#   round_trip ROOT PREFIX BINDIR WORK     the probe finds the emulator (at
+#                                          115200 baud only), then
 #                                          /l, then /w of the file, with only
 #                                          the staged files
 source_dir=$1
@@ -22,7 +23,7 @@ round_trip() {
     local bin="$root$prefix/$bindir"
     mkdir -p "$work"
     start_emulator "$bin/zarvik12m-emulator" "$work/ttyZARVIK" "$work/emulator.log" \
-        --load "$source_dir/examples/goods.txt" --save "$work/register-after.txt"
+        --load "$source_dir/examples/goods.txt" --save "$work/register-after.txt" --line-baud 115200
     (
         cd "$work"
         export ZARVIK12M_COM1="$work/ttyZARVIK"
