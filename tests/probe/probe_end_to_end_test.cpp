@@ -89,9 +89,10 @@ protected:
         return settings;
     }
 
-    TProcessResult Probe(std::vector<std::string> arguments)
+    TProcessResult Probe(std::vector<std::string> arguments, bool onTerminal = false)
     {
         TProcessOptions options;
+        options.OutputOnTerminal = onTerminal;
         options.Program = ZARVIK12M_PROBE_PATH;
         options.Arguments = std::move(arguments);
         options.WorkingDirectory = FDirectory.Path();
@@ -107,8 +108,10 @@ protected:
 
 TEST_F(ProbeEndToEnd, AllNetsFindsTheRegisterAndTheCommandItPrintsReadsItsTable)
 {
-    const TProcessResult probe = Probe({"--device", FLine, "--all-nets"});
+    const TProcessResult probe = Probe({"--device", FLine, "--all-nets"}, true);
     EXPECT_EQ(probe.ExitCode, 0) << probe.Output << probe.Errors;
+    // On a terminal, each try shows itself on the progress line.
+    EXPECT_NE(probe.Output.find("Опрос: " + FLine + ", 19200 бод, сетевой номер 7 "), std::string::npos);
     EXPECT_NE(probe.Output.find("ККМ найдена: " + FLine + ", 19200 бод, сетевой номер 7, заводской номер 12000001\n"),
               std::string::npos)
         << probe.Output;
@@ -145,6 +148,7 @@ TEST_F(ProbeEndToEnd, WithoutAllNetsNothingIsFoundButTheOtherSpeedsAreTold)
 {
     const TProcessResult probe = Probe({FLine});
     EXPECT_EQ(probe.ExitCode, 1) << probe.Output;
+    EXPECT_EQ(probe.Output.find('\b'), std::string::npos) << "no progress line into a pipe";
     EXPECT_NE(probe.Output.find(FLine + ": что-то отвечает при другой настройке (9600 бод: нечитаемые байты, "),
               std::string::npos)
         << probe.Output;
