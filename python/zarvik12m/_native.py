@@ -10,7 +10,7 @@ DEVICE_NAME_SIZE = 64
 SERIAL_NUMBER_SIZE = 14
 MESSAGE_SIZE = 512
 
-LIBRARY_NAME = "libzarvik12m-c.so.1"
+LIBRARY_NAME = "zarvik12m-c.dll" if os.name == "nt" else "libzarvik12m-c.so.1"
 
 
 class GoodsItem(ctypes.Structure):
