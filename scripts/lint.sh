@@ -21,7 +21,7 @@ what=${1:-all}
 [ $# -gt 0 ] && shift
 
 cxx_files() { git ls-files -- '*.cpp' '*.h'; }
-tidy_files() { git ls-files -- 'driver/*.cpp' 'utility/*.cpp' 'tools/*.cpp' 'bench/*.cpp'; }
+tidy_files() { git ls-files -- 'driver/*.cpp' 'capi/*.cpp' 'utility/*.cpp' 'tools/*.cpp' 'bench/*.cpp'; }
 
 check_format() {
     echo "== lint: clang-format"
