@@ -19,6 +19,7 @@ deb="$work/zarvik12m_1.0.0_$(dpkg --print-architecture).deb"
 expected=(
     "$prefix/$bindir/Zarvik12mPLU"
     "$prefix/$bindir/zarvik12m-emulator"
+    "$prefix/$bindir/zarvik12m-probe"
     "$prefix/$libdir/libzarvik12m.so.1.0.0"
     "$prefix/$libdir/libzarvik12m.so.1"
     "$prefix/$libdir/libzarvik12m.so"
@@ -33,6 +34,7 @@ expected=(
     "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mTargets-*.cmake"
     "$prefix/$mandir/man1/Zarvik12mPLU.1.gz"
     "$prefix/$mandir/man1/zarvik12m-emulator.1.gz"
+    "$prefix/$mandir/man1/zarvik12m-probe.1.gz"
     "$prefix/share/doc/zarvik12m/copyright"
 )
 for header in "$source_dir"/include/zarvik12m/*.h; do

@@ -10,6 +10,8 @@
 #include <system_error>
 #include <utility>
 
+#include "driver/platform/serial_device_termios2.h"
+
 namespace zarvik12m::emulator {
 
 namespace {
@@ -82,6 +84,18 @@ TPseudoTerminal::TPseudoTerminal() : FMaster(posix_openpt(O_RDWR | O_NOCTTY | O_
     if (flags < 0 || fcntl(FMaster.Get(), F_SETFL, flags | O_NONBLOCK) != 0) {
         ThrowSystemError("fcntl");
     }
+}
+
+std::uint32_t TPseudoTerminal::LineBaudRate() const
+{
+    // Both ends of a pseudo-terminal share the slave's settings; the
+    // emulator's own slave descriptor reads them as the driver left them.
+    std::uint32_t inputRate = 0;
+    std::uint32_t outputRate = 0;
+    if (!FSlave.Valid() || !serial_device::ReadBaudRate(FSlave.Get(), inputRate, outputRate)) {
+        return 0;
+    }
+    return outputRate;
 }
 
 std::size_t TPseudoTerminal::UnreadBySlave() const

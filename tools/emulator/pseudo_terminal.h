@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace zarvik12m::emulator {
@@ -47,6 +48,10 @@ public:
     [[nodiscard]] const std::string& SlavePath() const noexcept { return FSlavePath; }
     [[nodiscard]] int Master() const noexcept { return FMaster.Get(); }
     [[nodiscard]] bool IsOpen() const noexcept { return FMaster.Valid(); }
+
+    // The speed the slave's user has set the line to, in bits per second;
+    // 0 when it cannot be read.
+    [[nodiscard]] std::uint32_t LineBaudRate() const;
 
     // Bytes written to the master that the slave's readers have not taken.
     [[nodiscard]] std::size_t UnreadBySlave() const;
