@@ -13,9 +13,10 @@ set -euo pipefail
 # targets; clang-tidy and clang-format for the static checks; for the
 # tests of the installed tree and the package: pkg-config, the Debian
 # package tools (dpkg-shlibdeps, and file, which cpack uses with it) and
-# groff for the manual pages.
+# groff for the manual pages; for the Python package's tests, Debian's
+# python3 with pytest, and setuptools and pip to install the package.
 packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format
-    pkgconf dpkg-dev file groff-base)
+    pkgconf dpkg-dev file groff-base python3 python3-pytest python3-setuptools python3-pip)
 # Tools that only the memory check uses: valgrind, and GNU time for the
 # peak memory of a run.
 memcheck_packages=(valgrind time)

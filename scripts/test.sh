@@ -2,7 +2,8 @@
 # Runs every check, warnings as errors throughout (ZARVIK12M_WERROR=ON):
 #
 #   lint      the static checks (scripts/lint.sh: clang-format, clang-tidy)
-#   normal    g++ RelWithDebInfo in build/: the whole test suite
+#   normal    g++ RelWithDebInfo in build/: the whole test suite, the
+#             Python package's pytest tests included
 #   asan      g++ Debug with AddressSanitizer and UndefinedBehaviorSanitizer
 #             in build-asan/: the whole test suite
 #   tsan      clang RelWithDebInfo with ThreadSanitizer in build-tsan/: the
@@ -10,8 +11,8 @@
 #   memcheck  a full goods read under valgrind (scripts/memcheck.sh, build/)
 #   fuzz      each fuzz target for a short while (scripts/fuzz.sh, clang)
 #   package   g++ Release for /usr in build-package/: everything built, then
-#             the installed tree and the Debian package tested (ctest -L
-#             package)
+#             the installed tree, the Debian package and pip install of the
+#             Python package tested (ctest -L package)
 #   warnings  the compiler and build type pairs that no step above builds,
 #             built only, in build-warnings/<compiler>-<type>/: g++
 #             MinSizeRel with the tests; clang Debug, Release and

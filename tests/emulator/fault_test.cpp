@@ -1,3 +1,5 @@
+#include <termios.h>
+
 #include <chrono>
 
 #include <gtest/gtest.h>
@@ -134,6 +136,26 @@ TEST_F(FaultTest, BaudRatePacesBothDirections)
     const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / 1200);
     EXPECT_GE(elapsed, static_cast<long>(request.size() + answer.size()) * byteTime);
     ExpectLineInStep();
+}
+
+// The line starts at 9600 baud; the register set to 19200 understands
+// nothing there and sends garbage, then answers once the computer sets the
+// line to its speed.
+TEST_F(FaultTest, ALineAtAnotherSpeedGetsOnlyGarbage)
+{
+    FEmulator.SetLineBaudRate(19200);
+    FClient.Write(SerialRequest);
+    EXPECT_EQ(FClient.Read(GarbledAnswer.size()), GarbledAnswer);
+    EXPECT_EQ(FEmulator.GarbledByteCount(), SerialRequest.size());
+    EXPECT_EQ(FEmulator.FrameCount(), 0U);
+
+    termios line{};
+    ASSERT_EQ(tcgetattr(FClient.Fd(), &line), 0);
+    ASSERT_EQ(cfsetspeed(&line, B19200), 0);
+    ASSERT_EQ(tcsetattr(FClient.Fd(), TCSANOW, &line), 0);
+    FClient.Write(SerialRequest);
+    EXPECT_EQ(FClient.Read(SerialAnswer.size()), SerialAnswer);
+    EXPECT_EQ(FClient.Pending(), 0U);
 }
 
 TEST_F(FaultTest, HangsUpAfterTheGivenExchanges)

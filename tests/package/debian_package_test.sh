@@ -19,16 +19,22 @@ deb="$work/zarvik12m_1.0.0_$(dpkg --print-architecture).deb"
 expected=(
     "$prefix/$bindir/Zarvik12mPLU"
     "$prefix/$bindir/zarvik12m-emulator"
+    "$prefix/$bindir/zarvik12m-probe"
     "$prefix/$libdir/libzarvik12m.so.1.0.0"
     "$prefix/$libdir/libzarvik12m.so.1"
     "$prefix/$libdir/libzarvik12m.so"
+    "$prefix/$libdir/libzarvik12m-c.so.1.0.0"
+    "$prefix/$libdir/libzarvik12m-c.so.1"
+    "$prefix/$libdir/libzarvik12m-c.so"
     "$prefix/$libdir/pkgconfig/zarvik12m.pc"
+    "$prefix/$libdir/pkgconfig/zarvik12m-c.pc"
     "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mConfig.cmake"
     "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mConfigVersion.cmake"
     "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mTargets.cmake"
     "$prefix/$libdir/cmake/Zarvik12m/Zarvik12mTargets-*.cmake"
     "$prefix/$mandir/man1/Zarvik12mPLU.1.gz"
     "$prefix/$mandir/man1/zarvik12m-emulator.1.gz"
+    "$prefix/$mandir/man1/zarvik12m-probe.1.gz"
     "$prefix/share/doc/zarvik12m/copyright"
 )
 for header in "$source_dir"/include/zarvik12m/*.h; do
@@ -62,6 +68,8 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 readelf -d "$root$prefix/$libdir/libzarvik12m.so.1.0.0" | grep -q 'Library soname: \[libzarvik12m.so.1\]' ||
     fail "SONAME of libzarvik12m.so.1.0.0 is not libzarvik12m.so.1"
+readelf -d "$root$prefix/$libdir/libzarvik12m-c.so.1.0.0" | grep -q 'Library soname: \[libzarvik12m-c.so.1\]' ||
+    fail "SONAME of libzarvik12m-c.so.1.0.0 is not libzarvik12m-c.so.1"
 readelf -d "$root$prefix/$bindir/Zarvik12mPLU" | grep -qF "Library runpath: [$runpath]" ||
     fail "RUNPATH of Zarvik12mPLU is not $runpath"
 round_trip "$root" "$prefix" "$bindir" "$work/round-trip"

@@ -148,6 +148,8 @@ TProgramOptions ParseCommandLine(int argc, const char* const* argv)
             options.Faults.AnswerDelay = std::chrono::milliseconds(Number(flag, value(), 0, 600000));
         } else if (flag == "--baud") {
             options.Faults.BaudRate = static_cast<std::uint32_t>(Number(flag, value(), 1, 4000000));
+        } else if (flag == "--line-baud") {
+            options.LineBaudRate = static_cast<std::uint32_t>(Number(flag, value(), 1, 4000000));
         } else if (flag == "--hang-up-after") {
             options.Faults.HangUpAfter = Number(flag, value(), 1, Unlimited);
         } else {
@@ -170,6 +172,7 @@ std::string UsageText()
         "  --net N              сетевой номер ККМ, 1..99 (по умолчанию 1)\n"
         "  --serial ТЕКСТ       заводской номер, до 13 символов (по умолчанию 12000001)\n"
         "  --link ПУТЬ          символическая ссылка на линию (например, для ZARVIK12M_COM1=ПУТЬ)\n"
+        "  --line-baud N        понимать линию только на скорости N бод, на другой отвечать мусором\n"
         "\n"
         "Таблица товаров:\n"
         "  --load ФАЙЛ          загрузить товары из файла PLU (Windows-1251)\n"

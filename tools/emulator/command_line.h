@@ -22,6 +22,7 @@ struct TProgramOptions {
     char Separator = ';';                 // --separator: field separator of the goods files
     bool Trace = false;                   // --trace: every frame, to stderr ...
     std::string TracePath;                // ... or to this file
+    std::uint32_t LineBaudRate = 0;       // --line-baud: the one speed the register understands
     TFaults Faults;
 };
 

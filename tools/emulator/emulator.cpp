@@ -234,6 +234,18 @@ void TEmulator::SetBaudRate(std::uint32_t baudRate)
     FSettings.Faults.BaudRate = baudRate;
 }
 
+void TEmulator::SetLineBaudRate(std::uint32_t baudRate)
+{
+    const std::lock_guard lock(FLock);
+    FSettings.LineBaudRate = baudRate;
+}
+
+std::size_t TEmulator::GarbledByteCount() const
+{
+    const std::lock_guard lock(FLock);
+    return FGarbledByteCount;
+}
+
 void TEmulator::SetHangUpAfter(std::size_t exchanges)
 {
     const std::lock_guard lock(FLock);

@@ -23,6 +23,11 @@
 
 namespace zarvik12m::emulator {
 
+// What a register sends back to a line set to the wrong speed: bytes of
+// which none is a valid address (each has a nibble above 9), so that no
+// frame can ever be read in them.
+inline const TBytes GarbledAnswer = {0xFE, 0xE0, 0xF8, 0x8F, 0xFF, 0xE6, 0x9E, 0xFC};
+
 struct TEmulatorSettings {
     std::uint8_t NetNumber = 1;             // 1..99
     std::string SerialNumber = "12000001";  // factory number, at most 13 bytes
@@ -30,6 +35,12 @@ struct TEmulatorSettings {
     std::uint8_t Mode = 0;
     TGoodsTable Goods;
     TFaults Faults;
+
+    // The register understands the line only while the computer has set
+    // it to this speed (read from the pseudo-terminal as each chunk of
+    // bytes comes); at any other speed it answers with garbage, as a real
+    // line at the wrong speed would. 0: any speed.
+    std::uint32_t LineBaudRate = 0;
 
     // A line for every frame received and sent and every run of skipped
     // bytes; called on the emulator's thread.
@@ -116,6 +127,12 @@ public:
     void SetAnswerDelay(std::chrono::milliseconds delay);
     void SetBaudRate(std::uint32_t baudRate);
     void SetHangUpAfter(std::size_t exchanges);
+    void SetLineBaudRate(std::uint32_t baudRate);
+
+    // Bytes that came while the line was at another speed than
+    // LineBaudRate: never recognised, each chunk answered with
+    // GarbledAnswer.
+    [[nodiscard]] std::size_t GarbledByteCount() const;
 
     // What came over the line. The histories keep the latest
     // HistoryLimit entries; the counts count everything.
@@ -138,6 +155,7 @@ private:
     void Serve();
     void WaitForLine(std::optional<TClock::time_point> until);
     void ReadLine();
+    bool AnswerGarbled(const std::uint8_t* bytes, std::size_t count);
     void Handle(TBytes bytes);
     TBytes AnswerTo(const TReceivedFrame& frame, const TFaults& faults);
     std::uint8_t StoreGoods(std::span<const std::uint8_t> payload);
@@ -159,6 +177,7 @@ private:
     std::size_t FFrameCount = 0;
     std::size_t FExchangeCount = 0;
     std::size_t FSkippedByteCount = 0;
+    std::size_t FGarbledByteCount = 0;
     bool FServiceEnded = false;
 
     // Used by the emulator's thread only (and by Stop once it has ended).

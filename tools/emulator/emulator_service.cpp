@@ -168,6 +168,9 @@ void TEmulator::ReadLine()
         }
         throw std::system_error(errno, std::generic_category(), "read");
     }
+    if (AnswerGarbled(buffer, static_cast<std::size_t>(count))) {
+        return;
+    }
     {
         // The speed in force when the bytes came, not when the thread last
         // looked.
@@ -178,6 +181,36 @@ void TEmulator::ReadLine()
     for (ssize_t i = 0; i < count; ++i) {
         FScanner.Append(buffer[i], FReceiveClock.Carry(now));
     }
+}
+
+// Bytes read at another speed than the register's are garbled for it: it
+// recognises nothing in them, and what it sends comes out as garbage.
+bool TEmulator::AnswerGarbled(const std::uint8_t* bytes, std::size_t count)
+{
+    std::uint32_t registerRate = 0;
+    TFaults faults;
+    {
+        const std::lock_guard lock(FLock);
+        registerRate = FSettings.LineBaudRate;
+        faults = FSettings.Faults;
+    }
+    if (registerRate == 0) {
+        return false;
+    }
+    const std::uint32_t lineRate = FTerminal.LineBaudRate();
+    if (lineRate == registerRate) {
+        return false;
+    }
+    {
+        const std::lock_guard lock(FLock);
+        FGarbledByteCount += count;
+    }
+    FChanged.notify_all();
+    Trace("RX " + HexText(std::span(bytes, count)) + "  (garbled: line at " + std::to_string(lineRate) +
+          " baud, register at " + std::to_string(registerRate) + ")");
+    Trace("TX " + HexText(GarbledAnswer));
+    static_cast<void>(Send(GarbledAnswer, faults));
+    return true;
 }
 
 void TEmulator::FlushSkipped()

@@ -188,6 +188,7 @@ int Run(const TProgramOptions& options)
     settings.NetNumber = options.NetNumber;
     settings.SerialNumber = options.SerialNumber;
     settings.Faults = options.Faults;
+    settings.LineBaudRate = options.LineBaudRate;
     settings.Goods = InitialGoods(options);
 
     // SIGINT, SIGTERM and SIGHUP arrive through a descriptor: blocked here,
@@ -226,6 +227,9 @@ int Run(const TProgramOptions& options)
     Say("Эмулятор ККМ Зарвик-12М: сетевой номер "_cp1251,
         std::to_string(options.NetNumber) + Cp1251ToUtf8(", заводской номер "_cp1251) + options.SerialNumber);
     Say("Линия: "_cp1251, emulator.SlavePath() + (link ? " <- " + options.LinkPath : std::string()));
+    if (options.LineBaudRate != 0) {
+        Say("Скорость линии ККМ: "_cp1251, std::to_string(options.LineBaudRate) + Cp1251ToUtf8(" бод"_cp1251));
+    }
     Say("Товаров в таблице: "_cp1251, std::to_string(emulator.GoodsCount()));
     Say("Неисправности: "_cp1251, FaultsText(options.Faults));
     Say("Ожидание команд; SIGINT (Ctrl+C) или SIGTERM завершает работу."_cp1251);

@@ -1,0 +1,118 @@
+/* The C interface of the Zarvik-12M driver: libzarvik12m-c.so.1.
+ *
+ * Plain C (C99 and later) and C++: no C++ type crosses it and nothing
+ * throws out of it. Every operation opens the COM port, runs its commands
+ * against the register with the given network number and closes the port
+ * again; it blocks until it is done. Another thread may meanwhile watch
+ * the port's progress and ask for a stop (zarvik12m_progress_*).
+ *
+ * Each operation returns 0 on success, the driver's error code on a
+ * driver failure (a register status 1..255, a port error -100..-120, a
+ * command error -200..-202, -300 for a stop), or -1 for any other failure
+ * (no memory, a thread that cannot start, a bad argument); the error
+ * record, when given, then holds the code and its text. Texts are UTF-8.
+ *
+ * Port numbers 1..32 have progress slots; COM port N is the device that
+ * ZARVIK12M_COM<N> names, else the system's N-th serial port. */
+#ifndef ZARVIK12M_ZARVIK12M_H
+#define ZARVIK12M_ZARVIK12M_H
+
+/* A C header: C++ style checks do not apply to it. */
+// NOLINTBEGIN(modernize-deprecated-headers, modernize-use-using)
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#if defined(ZARVIK12M_C_BUILDING)
+#define ZARVIK12M_C_API __declspec(dllexport)
+#else
+#define ZARVIK12M_C_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define ZARVIK12M_C_API __attribute__((visibility("default")))
+#else
+#define ZARVIK12M_C_API
+#endif
+
+/* The number of goods numbers the register's table holds (1..4000): an
+ * array of this many entries reads every possible table. */
+#define ZARVIK12M_MAX_GOODS 4000
+
+/* Room of the text fields, the terminating NUL included. A name holds at
+ * most 16 characters, each up to 3 bytes in UTF-8. */
+#define ZARVIK12M_BARCODE_SIZE 14
+#define ZARVIK12M_NAME_SIZE 49
+#define ZARVIK12M_DEVICE_NAME_SIZE 64
+#define ZARVIK12M_SERIAL_NUMBER_SIZE 14
+#define ZARVIK12M_MESSAGE_SIZE 512
+
+/* The code of a failure that is not the driver's own. */
+#define ZARVIK12M_ERROR_OTHER (-1)
+
+/* One goods entry of the register's table. */
+typedef struct zarvik12m_goods_item {
+    uint16_t code;                        /* goods number, 1..4000 */
+    char barcode[ZARVIK12M_BARCODE_SIZE]; /* up to 13 bytes, as the register keeps them */
+    int64_t price;                        /* money value x 10000 */
+    char name[ZARVIK12M_NAME_SIZE];       /* UTF-8, at most 16 characters */
+    uint8_t group;                        /* kept with the entry, passed through */
+    double quantity;                      /* three decimals on the wire */
+} zarvik12m_goods_item;
+
+/* What zarvik12m_get_properties reports. */
+typedef struct zarvik12m_properties {
+    char device_name[ZARVIK12M_DEVICE_NAME_SIZE];     /* UTF-8 */
+    char serial_number[ZARVIK12M_SERIAL_NUMBER_SIZE]; /* the register's factory number */
+    uint16_t max_goods;                               /* the table's size, 4000 */
+} zarvik12m_properties;
+
+/* A failure: its code (as returned) and its text in UTF-8. */
+typedef struct zarvik12m_error {
+    int code;
+    char message[ZARVIK12M_MESSAGE_SIZE];
+} zarvik12m_error;
+
+/* Reads the goods table, goods numbers 1, 2, ... up to the first number
+ * the register does not hold, into items, which has room for capacity
+ * entries. On every return, also after a failure, *count entries are
+ * valid. A table longer than capacity fills items and fails with -1. */
+ZARVIK12M_C_API int zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_goods_item* items,
+                                         size_t capacity, uint16_t* count, zarvik12m_error* error);
+
+/* Writes entries 0 .. count - 1 into the register, in order. Every name is
+ * checked first: one that Windows-1251 cannot hold or that is longer than
+ * 16 characters fails with -1 before anything is sent. After a register
+ * failure the entries before the failing one stay written. */
+ZARVIK12M_C_API int zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t net, const zarvik12m_goods_item* items,
+                                          uint16_t count, zarvik12m_error* error);
+
+/* Deletes the register's goods table. */
+ZARVIK12M_C_API int zarvik12m_clear_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_error* error);
+
+/* Fills the record with the device's name, factory number and table size. */
+ZARVIK12M_C_API int zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t net, zarvik12m_properties* properties,
+                                             zarvik12m_error* error);
+
+/* The port's progress: commands begun by the running (or last) operation,
+ * and its maximum. 0 for a port without a slot. */
+ZARVIK12M_C_API int32_t zarvik12m_progress_position(uint8_t port);
+ZARVIK12M_C_API int32_t zarvik12m_progress_max(uint8_t port);
+
+/* Asks the port's running operation to stop before its next command; it
+ * then fails with -300. */
+ZARVIK12M_C_API void zarvik12m_progress_stop(uint8_t port);
+
+/* The library's version, "1.0.0". */
+ZARVIK12M_C_API const char* zarvik12m_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+// NOLINTEND(modernize-deprecated-headers, modernize-use-using)
+#endif

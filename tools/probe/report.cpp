@@ -1,0 +1,163 @@
+#include "tools/probe/report.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "driver/common/cp1251.h"
+
+namespace zarvik12m::probe {
+
+namespace {
+
+using namespace zarvik12m::literals;
+
+// A word for the shell as it stands, quoted when it holds anything else.
+std::string ShellWord(const std::string& text)
+{
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("/._-+:=,@").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string DeviceText(const TCandidateDevice& device)
+{
+    return device.ById.empty() || device.ById == device.Path ? device.Path : device.Path + " (" + device.ById + ")";
+}
+
+std::string KindText(const TSpeedOutcome& speed)
+{
+    if (speed.Unsupported) {
+        return std::string("скорость не поддерживается"_cp1251);
+    }
+    switch (speed.Best) {
+    case TTryResult::tkSilence:
+        return std::string("тишина"_cp1251);
+    case TTryResult::tkGarbage:
+        return std::string("нечитаемые байты"_cp1251);
+    case TTryResult::tkOtherFrames:
+        return speed.OtherNetNumber != 0
+                   ? std::string("отвечает ККМ с сетевым номером "_cp1251) + std::to_string(speed.OtherNetNumber)
+                   : std::string("чужие кадры"_cp1251);
+    case TTryResult::tkFound:
+        return std::string("ККМ найдена"_cp1251);
+    }
+    return {};
+}
+
+std::string StateText(const TDeviceOutcome& outcome)
+{
+    switch (outcome.State) {
+    case dsBusy:
+        return std::string("занято другой программой, пропущено"_cp1251);
+    case dsDenied:
+        return std::string("нет доступа ("_cp1251) + outcome.Reason +
+               std::string(
+                   "): добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) "
+                   "и войдите в систему заново"_cp1251);
+    case dsMissing:
+        return std::string("нет такого устройства"_cp1251);
+    case dsNotAPort:
+        return std::string("не последовательный порт ("_cp1251) + outcome.Reason + ")";
+    case dsConsole:
+        return std::string("консоль или терминал этой программы, не опрашивается"_cp1251);
+    case dsFailed:
+        return std::string("ошибка: "_cp1251) + outcome.Reason;
+    case dsProbed:
+        break;
+    }
+    return {};
+}
+
+// Speeds at which something other than silence came back.
+std::string AnsweringSpeeds(const TDeviceOutcome& outcome)
+{
+    std::string text;
+    for (const TSpeedOutcome& speed : outcome.Speeds) {
+        if (!speed.Unsupported && speed.Best != TTryResult::tkSilence) {
+            text += (text.empty() ? "" : ", ") + std::to_string(speed.BaudRate) + std::string(" бод: "_cp1251) +
+                    KindText(speed);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string UtilityCommandLine(const TDeviceOutcome& outcome)
+{
+    const std::string& device = outcome.Device.ById.empty() ? outcome.Device.Path : outcome.Device.ById;
+    return "ZARVIK12M_COM1=" + ShellWord(device) + " Zarvik12mPLU /p1 /b" + std::to_string(outcome.FoundBaudRate) +
+           " /n" + std::to_string(outcome.FoundNetNumber) + " /s59 /lplu.txt";
+}
+
+std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes, const TProbeOptions& options)
+{
+    std::vector<std::string> lines;
+    bool found = false;
+    bool answered = false;
+    for (const TDeviceOutcome& outcome : outcomes) {
+        const std::string device = DeviceText(outcome.Device);
+        if (outcome.Found) {
+            found = true;
+            lines.push_back(std::string("ККМ найдена: "_cp1251) + device + ", " +
+                            std::to_string(outcome.FoundBaudRate) + std::string(" бод, сетевой номер "_cp1251) +
+                            std::to_string(outcome.FoundNetNumber) + std::string(", заводской номер "_cp1251) +
+                            outcome.SerialNumber);
+            lines.push_back("  " + UtilityCommandLine(outcome));
+            continue;
+        }
+        if (outcome.State == dsProbed) {
+            if (const std::string speeds = AnsweringSpeeds(outcome); !speeds.empty()) {
+                answered = true;
+                std::string line = device;
+                line += ": что-то отвечает при другой настройке ("_cp1251;
+                line += speeds;
+                line += ")";
+                lines.push_back(std::move(line));
+            }
+            continue;
+        }
+        const bool quiet = outcome.State == dsNotAPort || outcome.State == dsConsole;
+        if (!quiet || outcome.Device.Named || options.Verbose) {
+            lines.push_back(device + ": " + StateText(outcome));
+        }
+    }
+    if (!found) {
+        lines.emplace_back("ККМ не найдена."_cp1251);
+        if (answered && options.NetNumbers.size() < 99) {
+            lines.emplace_back("Попробуйте другой сетевой номер (--all-nets) или другую скорость (--baud)."_cp1251);
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> TriedTable(const std::vector<TDeviceOutcome>& outcomes)
+{
+    std::vector<std::string> lines;
+    lines.emplace_back("Устройство | скорость, бод | сетевых номеров опрошено | результат"_cp1251);
+    for (const TDeviceOutcome& outcome : outcomes) {
+        if (outcome.State != dsProbed && outcome.Speeds.empty()) {
+            lines.push_back(outcome.Device.Path + " | - | - | " + StateText(outcome));
+            continue;
+        }
+        for (const TSpeedOutcome& speed : outcome.Speeds) {
+            lines.push_back(outcome.Device.Path + " | " + std::to_string(speed.BaudRate) + " | " +
+                            std::to_string(speed.NetNumbersTried) + " | " + KindText(speed));
+        }
+        if (outcome.State != dsProbed) {
+            lines.push_back(outcome.Device.Path + " | - | - | " + StateText(outcome));
+        }
+    }
+    return lines;
+}
+
+}  // namespace zarvik12m::probe

@@ -1,0 +1,111 @@
+#include "tools/probe/scan.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+
+#include "driver/common/error_text.h"
+#include "driver/platform/serial_device.h"
+#include "zarvik12m/error.h"
+
+namespace zarvik12m::probe {
+
+namespace {
+
+// Tries the device as the driver opens it, so that a device that cannot
+// be used is told without a driver error (and its log line).
+TDeviceState Access(const std::string& path, std::string& reason)
+{
+    TSerialDevice device;
+    if (device.Open(path)) {
+        return dsProbed;
+    }
+    const int error = errno;
+    reason = std::strerror(error);  // NOLINT(concurrency-mt-unsafe): the one thread that asks
+    switch (error) {
+    case EBUSY:
+        return dsBusy;
+    case EACCES:
+    case EPERM:
+        return dsDenied;
+    case ENOENT:
+        return dsMissing;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case ENOTTY:
+        return dsNotAPort;
+    default:
+        return dsFailed;
+    }
+}
+
+void ProbeDevice(TDeviceOutcome& outcome, const TProbeOptions& options, const TProgress& progress)
+{
+    TLineProbe line;
+    for (const std::uint32_t rate : options.BaudRates) {
+        TSpeedOutcome& speed = outcome.Speeds.emplace_back();
+        speed.BaudRate = rate;
+        try {
+            line.Open(outcome.Device.Path, rate);
+        } catch (const EZarvik12mError& error) {
+            if (error.ErrorCode() == ecPortOpen) {  // taken by another program since the first look
+                outcome.State = dsBusy;
+                outcome.Speeds.pop_back();
+                return;
+            }
+            speed.Unsupported = true;
+            continue;
+        }
+        for (const std::uint8_t net : options.NetNumbers) {
+            if (progress) {
+                progress(outcome.Device.Path, rate, net);
+            }
+            const TTryResult result = line.Try(net, options.WaitMilliseconds);
+            ++speed.NetNumbersTried;
+            speed.Best = std::max(speed.Best, result.Kind);
+            if (result.OtherNetNumber != 0 && speed.OtherNetNumber == 0) {
+                speed.OtherNetNumber = result.OtherNetNumber;
+            }
+            if (result.Kind == TTryResult::tkFound) {
+                outcome.Found = true;
+                outcome.FoundBaudRate = rate;
+                outcome.FoundNetNumber = net;
+                outcome.SerialNumber = result.SerialNumber;
+                return;
+            }
+            if (result.Kind == TTryResult::tkGarbage) {
+                break;  // the wrong speed, whatever the network number
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<TDeviceOutcome> ScanDevices(const std::vector<TCandidateDevice>& devices, const TProbeOptions& options,
+                                        const TProgress& progress)
+{
+    std::vector<TDeviceOutcome> outcomes;
+    for (const TCandidateDevice& device : devices) {
+        TDeviceOutcome& outcome = outcomes.emplace_back();
+        outcome.Device = device;
+        if (IsConsoleOrOwnTerminal(device.Path)) {
+            outcome.State = dsConsole;
+            continue;
+        }
+        outcome.State = Access(device.Path, outcome.Reason);
+        if (outcome.State != dsProbed) {
+            continue;
+        }
+        try {
+            ProbeDevice(outcome, options, progress);
+        } catch (const EZarvik12mError& error) {
+            outcome.State = dsFailed;
+            outcome.Reason = error.what();
+        }
+    }
+    return outcomes;
+}
+
+}  // namespace zarvik12m::probe

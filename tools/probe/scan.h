@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tools/probe/line_probe.h"
+#include "tools/probe/probe_options.h"
+#include "tools/probe/serial_devices.h"
+
+namespace zarvik12m::probe {
+
+// How a device could be used.
+enum TDeviceState : std::uint8_t {
+    dsProbed,    // opened and asked
+    dsBusy,      // another program holds it
+    dsDenied,    // no permission
+    dsMissing,   // no such file
+    dsNotAPort,  // no serial port behind it (a ttyS without a UART, not a terminal)
+    dsConsole,   // a console or this program's terminal: never touched
+    dsFailed,    // any other failure; Reason says which
+};
+
+// What one speed of one device gave.
+struct TSpeedOutcome {
+    std::uint32_t BaudRate = 0;
+    std::size_t NetNumbersTried = 0;
+    bool Unsupported = false;  // the device refused the speed
+    TTryResult::TKind Best = TTryResult::tkSilence;
+    std::uint8_t OtherNetNumber = 0;  // a register answered as this network number
+};
+
+struct TDeviceOutcome {
+    TCandidateDevice Device;
+    TDeviceState State = dsProbed;
+    std::string Reason;  // the system's text of the failure
+    std::vector<TSpeedOutcome> Speeds;
+    bool Found = false;
+    std::uint32_t FoundBaudRate = 0;
+    std::uint8_t FoundNetNumber = 0;
+    std::string SerialNumber;
+};
+
+// Called before each try, for the progress line.
+using TProgress = std::function<void(const std::string& device, std::uint32_t baudRate, std::uint8_t netNumber)>;
+
+// Probes each device: every speed, and at each speed every network number,
+// until a register answers. A speed at which only garbage comes back is
+// the wrong speed for every network number, so it is left after its first
+// try. Devices that cannot be used are told with their state.
+std::vector<TDeviceOutcome> ScanDevices(const std::vector<TCandidateDevice>& devices, const TProbeOptions& options,
+                                        const TProgress& progress);
+
+}  // namespace zarvik12m::probe

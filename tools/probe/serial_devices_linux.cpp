@@ -1,0 +1,205 @@
+#include <stdlib.h>  // NOLINT(modernize-deprecated-headers): POSIX setenv
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+#include <tuple>
+#include <vector>
+
+#include "tools/probe/serial_devices.h"
+
+namespace zarvik12m::probe {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* ByIdFolder = "/dev/serial/by-id";
+constexpr std::string_view Families[] = {"ttyUSB", "ttyACM", "ttyS"};
+
+std::string Canonical(const std::string& path)
+{
+    std::error_code error;
+    const fs::path resolved = fs::canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+// Canonical device -> its first by-id link, in the links' name order.
+std::map<std::string, std::string> ByIdNames()
+{
+    std::map<std::string, std::string> names;
+    std::error_code error;
+    std::vector<std::string> links;
+    for (const fs::directory_entry& entry : fs::directory_iterator(ByIdFolder, error)) {
+        links.push_back(entry.path().string());
+    }
+    std::sort(links.begin(), links.end());
+    for (const std::string& link : links) {
+        names.emplace(Canonical(link), link);
+    }
+    return names;
+}
+
+// The number after a family's name: ttyS10 -> 10; none for other names.
+std::optional<unsigned> NumberIn(std::string_view name, std::string_view family)
+{
+    if (!name.starts_with(family) || name.size() == family.size()) {
+        return std::nullopt;
+    }
+    const std::string_view digits = name.substr(family.size());
+    unsigned number = 0;
+    const auto [end, failure] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (failure != std::errc() || end != digits.data() + digits.size()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+bool DeviceNumber(const std::string& path, dev_t& number)
+{
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return false;
+    }
+    number = status.st_rdev;
+    return true;
+}
+
+// The controlling terminal's device number, from /proc/self/stat.
+std::optional<dev_t> ControllingTerminal()
+{
+    std::ifstream file("/proc/self/stat");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    // After the command's name: state, parent, group, session, terminal.
+    std::istringstream fields(text.substr(close + 1));
+    std::string state;
+    long long parent = 0;
+    long long group = 0;
+    long long session = 0;
+    long long terminal = 0;
+    if (!(fields >> state >> parent >> group >> session >> terminal) || terminal == 0) {
+        return std::nullopt;
+    }
+    const auto value = static_cast<unsigned long long>(terminal);
+    return makedev((value >> 8U) & 0xFFFU, (value & 0xFFU) | ((value >> 12U) & 0xFFF00U));
+}
+
+// The consoles the kernel writes to ("ttyS0 -W- (EC p a) 4:64").
+std::set<dev_t> SystemConsoles()
+{
+    std::set<dev_t> consoles;
+    dev_t number = 0;
+    if (DeviceNumber("/dev/console", number)) {
+        consoles.insert(number);
+    }
+    std::ifstream file("/proc/consoles");
+    std::string line;
+    while (std::getline(file, line)) {
+        const std::size_t space = line.find_last_of(' ');
+        const std::string last = line.substr(space == std::string::npos ? 0 : space + 1);
+        unsigned major = 0;
+        unsigned minor = 0;
+        const char* begin = last.data();
+        const char* end = last.data() + last.size();
+        const auto [colon, failure] = std::from_chars(begin, end, major);
+        if (failure != std::errc() || colon == end || *colon != ':' ||
+            std::from_chars(colon + 1, end, minor).ec != std::errc()) {
+            continue;
+        }
+        consoles.insert(makedev(major, minor));
+    }
+    return consoles;
+}
+
+}  // namespace
+
+std::vector<TCandidateDevice> FindSerialDevices()
+{
+    const std::map<std::string, std::string> byId = ByIdNames();
+    std::vector<TCandidateDevice> devices;
+    std::set<std::string> seen;
+    const auto add = [&](const std::string& path) {
+        if (seen.insert(path).second) {
+            const auto name = byId.find(path);
+            devices.push_back({path, name == byId.end() ? std::string() : name->second, false});
+        }
+    };
+    std::vector<std::pair<std::string, std::string>> links;  // by name
+    links.reserve(byId.size());
+    for (const auto& [device, link] : byId) {
+        links.emplace_back(link, device);
+    }
+    std::sort(links.begin(), links.end());
+    for (const auto& link : links) {
+        add(link.second);
+    }
+    std::error_code error;
+    std::vector<std::tuple<std::size_t, unsigned, std::string>> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/dev", error)) {
+        const std::string name = entry.path().filename().string();
+        for (std::size_t family = 0; family < std::size(Families); ++family) {
+            if (const std::optional<unsigned> number = NumberIn(name, Families[family])) {
+                found.emplace_back(family, *number, entry.path().string());
+                break;
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& [family, number, path] : found) {
+        add(path);
+    }
+    return devices;
+}
+
+std::vector<TCandidateDevice> NamedDevices(const std::vector<std::string>& paths)
+{
+    const std::map<std::string, std::string> byId = ByIdNames();
+    std::vector<TCandidateDevice> devices;
+    for (const std::string& path : paths) {
+        std::string name;
+        if (path.starts_with(ByIdFolder)) {
+            name = path;
+        } else if (const auto link = byId.find(Canonical(path)); link != byId.end()) {
+            name = link->second;
+        }
+        devices.push_back({path, name, true});
+    }
+    return devices;
+}
+
+bool IsConsoleOrOwnTerminal(const std::string& path)
+{
+    dev_t number = 0;
+    if (!DeviceNumber(path, number)) {
+        return false;
+    }
+    dev_t tty = 0;
+    if (DeviceNumber("/dev/tty", tty) && number == tty) {
+        return true;
+    }
+    if (const std::optional<dev_t> own = ControllingTerminal(); own && *own == number) {
+        return true;
+    }
+    return SystemConsoles().contains(number);
+}
+
+void RouteComPortOne(const std::string& path)
+{
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread reads the environment meanwhile
+    static_cast<void>(setenv("ZARVIK12M_COM1", path.c_str(), 1));
+}
+
+}  // namespace zarvik12m::probe
