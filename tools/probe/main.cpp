@@ -2,19 +2,18 @@
 // which line speed and network number it answers, in seconds, by asking
 // only for its factory number.
 
-
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "driver/common/convert.h"
 #include "driver/common/cp1251.h"
+#include "driver/platform/standard_streams.h"
 #include "tools/probe/probe_options.h"
 #include "tools/probe/report.h"
 #include "tools/probe/scan.h"
 #include "tools/probe/serial_devices.h"
 #include "utility/console.h"
-#include "driver/platform/standard_streams.h"
 
 namespace {
 
