@@ -1,7 +1,6 @@
 #include "bench/bench_support.h"
 
 #include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,9 +14,9 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/platform/dynamic_library.h"
+#include "driver/platform/posix/descriptor_posix.h"
 #include "tools/emulator/catalogue.h"
 #include "tools/emulator/goods_generator.h"
-#include "tools/emulator/pseudo_terminal.h"
 #include "tools/emulator/wire.h"
 #include "zarvik12m/exports.h"
 
@@ -63,26 +62,20 @@ TLoadGoods BoundLoadGoods()
 // driver leaves read time-outs of its own on the line.
 class TBareLine {
 public:
-    explicit TBareLine(const std::string& path) : FLine(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    explicit TBareLine(const std::string& path)
+        : FLine(NativeFileOf(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)))
     {
-        if (!FLine.Valid()) {
+        if (!FLine.IsOpen()) {
             Fail(path + ": " + std::generic_category().message(errno));
         }
-        termios settings{};
-        if (::tcgetattr(FLine.Get(), &settings) != 0) {
-            Fail(std::string("tcgetattr: ") + std::generic_category().message(errno));
-        }
-        ::cfmakeraw(&settings);
-        settings.c_cc[VMIN] = 1;
-        settings.c_cc[VTIME] = 0;
-        if (::tcsetattr(FLine.Get(), TCSANOW, &settings) != 0) {
+        if (!MakeTerminalRaw(Descriptor(FLine.Get()))) {
             Fail(std::string("tcsetattr: ") + std::generic_category().message(errno));
         }
     }
     void WriteAll(const emulator::TBytes& bytes) const
     {
         for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t written = ::write(FLine.Get(), bytes.data() + done, bytes.size() - done);
+            const ssize_t written = ::write(Descriptor(FLine.Get()), bytes.data() + done, bytes.size() - done);
             if (written < 0 && errno != EINTR) {
                 Fail(std::string("write: ") + std::generic_category().message(errno));
             }
@@ -93,7 +86,7 @@ public:
     void ReadExactly(std::uint8_t* buffer, std::size_t count) const
     {
         for (std::size_t done = 0; done < count;) {
-            const ssize_t got = ::read(FLine.Get(), buffer + done, count - done);
+            const ssize_t got = ::read(Descriptor(FLine.Get()), buffer + done, count - done);
             if (got == 0 || (got < 0 && errno != EINTR)) {
                 Fail("the register's line ended");
             }
@@ -102,7 +95,7 @@ public:
     }
 
 private:
-    emulator::TFileDescriptor FLine;
+    TFileHandle FLine;
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #   scripts/install-dependencies.sh            what every build and test needs
 #   scripts/install-dependencies.sh memcheck   that and the memory check's
 #                                              tools (scripts/memcheck.sh)
+#   scripts/install-dependencies.sh windows    that and the Windows cross
+#                                              build's tools (mingw-w64, Wine)
 set -euo pipefail
 
 # The compilers and build tools; clang with its runtime for the fuzz
@@ -18,11 +20,15 @@ packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-de
 # Tools that only the memory check uses: valgrind, and GNU time for the
 # peak memory of a run.
 memcheck_packages=(valgrind time)
+# The Windows build: Debian's mingw-w64 with POSIX threads, which
+# std::thread needs, and Wine to run its tests.
+windows_packages=(g++-mingw-w64-x86-64-posix wine64)
 
 for extra in "$@"; do
     case "$extra" in
         memcheck) packages+=("${memcheck_packages[@]}") ;;
-        *) echo "unknown tool set '$extra' (memcheck)" >&2; exit 2 ;;
+        windows) packages+=("${windows_packages[@]}") ;;
+        *) echo "unknown tool set '$extra' (memcheck, windows)" >&2; exit 2 ;;
     esac
 done
 

@@ -1,15 +1,10 @@
 #include "utility/console.h"
 
-#include <langinfo.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cctype>
-#include <clocale>
 
 #include "driver/common/convert.h"
 #include "driver/common/cp1251.h"
-#include "utility/file_handle.h"
+#include "driver/platform/file.h"
 
 namespace zarvik12m {
 
@@ -20,18 +15,6 @@ constexpr unsigned char DosLightShade = 0xB0;
 constexpr unsigned char DosMediumShade = 0xB1;
 constexpr unsigned char DosDarkShade = 0xB2;
 constexpr unsigned char DosFullBlock = 0xDB;
-
-// Upper case without '-' and '_': "utf-8", "UTF8" and "utf_8" alike.
-std::string NormalisedCodeset(std::string_view codeset)
-{
-    std::string result;
-    for (const char c : codeset) {
-        if (c != '-' && c != '_') {
-            result.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-        }
-    }
-    return result;
-}
 
 std::string_view Utf8OfDosBlock(unsigned char c)
 {
@@ -50,30 +33,6 @@ std::string_view Utf8OfDosBlock(unsigned char c)
 }
 
 }  // namespace
-
-TConsoleCharset ConsoleCharsetOfCodeset(std::string_view codeset)
-{
-    const std::string name = NormalisedCodeset(codeset);
-    if (name == "CP1251" || name == "WINDOWS1251") {
-        return csWindows1251;
-    }
-    if (name == "IBM866" || name == "CP866" || name == "866") {
-        return csDos866;
-    }
-    // UTF-8 itself, and plain ASCII (the C and POSIX locales, whose texts
-    // would otherwise be unreadable) as well as any charset without a
-    // conversion here.
-    return csUtf8;
-}
-
-TConsoleCharset EnvironmentConsoleCharset()
-{
-    // A locale that is not installed leaves the C locale, whose ASCII
-    // codeset is shown as UTF-8. Asked once at start, before any thread.
-    static_cast<void>(std::setlocale(LC_CTYPE, ""));  // NOLINT(concurrency-mt-unsafe)
-    const char* codeset = nl_langinfo(CODESET);
-    return ConsoleCharsetOfCodeset(codeset != nullptr ? codeset : "");
-}
 
 std::string WinTextToConsole(std::string_view text, TConsoleCharset charset)
 {
@@ -130,17 +89,17 @@ void TConsole::WriteProgress(std::string_view dosBar, std::size_t width)
     WriteBytes(FOutput, bytes);
 }
 
-void TConsole::WriteConverted(int descriptor, std::initializer_list<std::string_view> lines)
+void TConsole::WriteConverted(TNativeFile descriptor, std::initializer_list<std::string_view> lines)
 {
     std::string bytes;
     for (const std::string_view line : lines) {
         bytes += WinTextToConsole(line, FCharset);
-        bytes.push_back('\n');
+        bytes += ConsoleLineEnd;
     }
     WriteBytes(descriptor, bytes);
 }
 
-void TConsole::WriteBytes(int descriptor, std::string_view bytes)
+void TConsole::WriteBytes(TNativeFile descriptor, std::string_view bytes)
 {
     const TCriticalSection::TGuard guard(FLock);
     // A console that cannot be written to has nobody to tell; the run goes

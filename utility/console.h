@@ -8,10 +8,12 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/platform/critical_section.h"
+#include "driver/platform/file.h"
+#include "driver/platform/standard_streams.h"
 
 // The utility's console. Its texts are Windows-1251 and its progress bar
 // uses two DOS shade characters; the console shows them in the charset of
-// the environment's locale. Every write goes out whole and at once (nothing
+// standard output (StandardOutputCharset). Every write goes out whole and at once (nothing
 // is buffered) under one lock, so that the worker thread's error lines and
 // the main thread's progress bar never mix.
 
@@ -19,19 +21,6 @@ namespace zarvik12m {
 
 // What is told of an exception that carries no message of its own.
 inline constexpr std::string_view UnknownErrorMessage = "Неизвестная ошибка"_cp1251;
-
-enum TConsoleCharset : std::uint8_t {
-    csUtf8,         // UTF-8, also for plain ASCII locales and unknown charsets
-    csWindows1251,  // the texts as they are
-    csDos866,       // the DOS Cyrillic code page of the register
-};
-
-// The console charset of a locale's codeset name (nl_langinfo(CODESET)).
-TConsoleCharset ConsoleCharsetOfCodeset(std::string_view codeset);
-
-// Takes the environment's locale for the character type (LC_ALL, LC_CTYPE,
-// LANG) and tells its console charset.
-TConsoleCharset EnvironmentConsoleCharset();
 
 // Windows-1251 text in the console's charset.
 std::string WinTextToConsole(std::string_view text, TConsoleCharset charset);
@@ -44,7 +33,8 @@ class TConsole {
 public:
     // The progress bar is drawn only where drawsProgress: on a terminal. A
     // redirected output (a file, a pipe) gets the messages alone.
-    TConsole(int outputDescriptor, int errorDescriptor, TConsoleCharset charset, bool drawsProgress) noexcept
+    TConsole(TNativeFile outputDescriptor, TNativeFile errorDescriptor, TConsoleCharset charset,
+             bool drawsProgress) noexcept
         : FOutput(outputDescriptor), FError(errorDescriptor), FCharset(charset), FDrawsProgress(drawsProgress)
     {}
 
@@ -53,7 +43,7 @@ public:
     TConsole& operator=(const TConsole&) = delete;
 
     [[nodiscard]] TConsoleCharset Charset() const noexcept { return FCharset; }
-    [[nodiscard]] int OutputDescriptor() const noexcept { return FOutput; }
+    [[nodiscard]] TNativeFile OutputDescriptor() const noexcept { return FOutput; }
 
     // Whether a write to standard output has failed (its reader gone, say):
     // the run could not tell all it had to.
@@ -74,11 +64,11 @@ public:
     void WriteErrorLines(std::initializer_list<std::string_view> lines);
 
 private:
-    void WriteConverted(int descriptor, std::initializer_list<std::string_view> lines);
-    void WriteBytes(int descriptor, std::string_view bytes);
+    void WriteConverted(TNativeFile descriptor, std::initializer_list<std::string_view> lines);
+    void WriteBytes(TNativeFile descriptor, std::string_view bytes);
 
-    int FOutput;
-    int FError;
+    TNativeFile FOutput;
+    TNativeFile FError;
     TConsoleCharset FCharset;
     bool FDrawsProgress;
     std::atomic<bool> FOutputFailed{false};

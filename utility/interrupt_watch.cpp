@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "utility/interrupt_requests.h"
+#include "driver/platform/interrupt_requests.h"
 
 namespace zarvik12m {
 

@@ -1,25 +1,23 @@
 // Zarvik12mPLU: reads the goods (PLU) table of a Zarvik-12M cash register
 // into a text file, writes such a file into it, or clears it, through the
-// driver library libzarvik12m.so loaded at run time.
-
-#include <unistd.h>
+// driver library (libzarvik12m.so.1, zarvik12m.dll) loaded at run time.
 
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "driver/platform/standard_streams.h"
 #include "utility/console.h"
 #include "utility/last_resort.h"
 #include "utility/plu_program.h"
-#include "utility/standard_streams.h"
 #include "utility/zarvik12m_dll.h"
 
 int main(int argc, char** argv)
 {
     using namespace zarvik12m;
     KeepRunningWhenOutputCloses();
-    TConsole console(STDOUT_FILENO, STDERR_FILENO, EnvironmentConsoleCharset(), IsTerminal(STDOUT_FILENO));
+    TConsole console(StandardOutput(), StandardError(), StandardOutputCharset(), IsTerminal(StandardOutput()));
     const std::string module = argc > 0 ? std::filesystem::path(argv[0]).filename().string() : "Zarvik12mPLU";
     const std::vector<std::string> parameters(argv + (argc > 0 ? 1 : 0), argv + argc);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "driver/common/cp1251.h"
-#include "utility/file_system.h"
+#include "driver/platform/file_system.h"
 #include "utility/plu_line.h"
 
 namespace zarvik12m {
@@ -34,14 +34,14 @@ bool IsUtf8Text(const std::vector<std::string>& lines)
 TPluFileReader::TPluFileReader(const std::string& fileName)
 {
     if (fileName.empty()) {
-        FDescriptor = StandardInputDescriptor();
+        FDescriptor = StandardInput();
     } else {
         FOwnedFile = OpenFileForReading(fileName);
         FDescriptor = FOwnedFile.Get();
     }
 }
 
-TPluFileReader TPluFileReader::OfDescriptor(int descriptor)
+TPluFileReader TPluFileReader::OfDescriptor(TNativeFile descriptor)
 {
     TPluFileReader reader;
     reader.FDescriptor = descriptor;
@@ -55,7 +55,7 @@ bool TPluFileReader::FillBuffer()
     }
     FBuffer.resize(ReadBufferSize);
     FStart = 0;
-    FEnd = ReadSomeBytes(FDescriptor, FBuffer.data(), FBuffer.size());
+    FEnd = ReadFileBytes(FDescriptor, FBuffer.data(), FBuffer.size());
     FAtEnd = FEnd == 0;
     return !FAtEnd;
 }
@@ -122,7 +122,7 @@ void ReadPluGoods(TPluFileReader& reader, char separator, TZarvik12m_Goods& good
 }
 
 void WritePluFile(const std::string& fileName, const TZarvik12m_Goods& goods, std::uint16_t count, char separator,
-                  int standardOutput)
+                  TNativeFile standardOutput)
 {
     std::string content;
     const std::size_t lines = std::min<std::size_t>(count, goods.size());

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "utility/file_handle.h"
+#include "driver/platform/file.h"
 #include "zarvik12m/goods.h"
 
 // The PLU file on disk (or on standard output and input when its name is
@@ -24,7 +24,7 @@ public:
     explicit TPluFileReader(const std::string& fileName);
 
     // Reads an open descriptor that it does not own.
-    static TPluFileReader OfDescriptor(int descriptor);
+    static TPluFileReader OfDescriptor(TNativeFile descriptor);
 
     // The next line without its end; false at the end of the file.
     bool ReadLine(std::string& line);
@@ -35,7 +35,7 @@ private:
     bool FillBuffer();
 
     TFileHandle FOwnedFile;
-    int FDescriptor = -1;
+    TNativeFile FDescriptor = NoFile;
     std::vector<char> FBuffer;
     std::size_t FStart = 0;
     std::size_t FEnd = 0;
@@ -83,6 +83,6 @@ void ReadPluGoods(TPluFileReader& reader, char separator, TZarvik12m_Goods& good
 // unless the writing succeeds). An empty name writes to the given standard
 // output descriptor.
 void WritePluFile(const std::string& fileName, const TZarvik12m_Goods& goods, std::uint16_t count, char separator,
-                  int standardOutput);
+                  TNativeFile standardOutput);
 
 }  // namespace zarvik12m

@@ -1,9 +1,7 @@
 #include "driver/common/date_time.h"
 
-#include <langinfo.h>
-
 #include <cmath>
-#include <ctime>
+#include <cstdint>
 
 #include "driver/common/cp1251.h"
 
@@ -55,47 +53,6 @@ constexpr int DaysInMonth(int year, int month)
     return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
 }
 
-// The time formats of the environment, made once and released when the
-// module goes: the library is loaded and unloaded by its callers, and a
-// locale left behind at unloading would be lost for good.
-class TEnvironmentTimeLocale {
-public:
-    TEnvironmentTimeLocale() : FLocale(newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr)))
-    {
-        if (FLocale == static_cast<locale_t>(nullptr)) {
-            FLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
-        }
-    }
-
-    ~TEnvironmentTimeLocale()
-    {
-        if (FLocale != static_cast<locale_t>(nullptr)) {
-            freelocale(FLocale);
-        }
-    }
-
-    TEnvironmentTimeLocale(const TEnvironmentTimeLocale&) = delete;
-    TEnvironmentTimeLocale& operator=(const TEnvironmentTimeLocale&) = delete;
-
-    [[nodiscard]] locale_t Get() const noexcept { return FLocale; }
-
-private:
-    locale_t FLocale;
-};
-
-locale_t EnvironmentTimeLocale()
-{
-    static const TEnvironmentTimeLocale locale;
-    return locale.Get();
-}
-
-std::string FormatPart(const char* format, const std::tm& time, locale_t locale)
-{
-    char buffer[256];
-    const std::size_t length = strftime_l(buffer, sizeof buffer, format, &time, locale);
-    return {buffer, length};
-}
-
 }  // namespace
 
 bool TryEncodeDateTime(const TDateTimeParts& parts, TDateTime& result)
@@ -138,18 +95,15 @@ TDateTimeParts DecodeDateTime(TDateTime value)
 
 TDateTime Now()
 {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::tm local{};
-    localtime_r(&now.tv_sec, &local);
+    const TLocalTime local = CurrentLocalTime();
     TDateTimeParts parts;
-    parts.Year = local.tm_year + 1900;
-    parts.Month = local.tm_mon + 1;
-    parts.Day = local.tm_mday;
-    parts.Hour = local.tm_hour;
-    parts.Minute = local.tm_min;
-    parts.Second = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second counts as :59
-    parts.Millisecond = static_cast<int>(now.tv_nsec / 1000000);
+    parts.Year = local.Year;
+    parts.Month = local.Month;
+    parts.Day = local.Day;
+    parts.Hour = local.Hour;
+    parts.Minute = local.Minute;
+    parts.Second = local.Second;
+    parts.Millisecond = local.Millisecond;
     TDateTime result = 0;
     TryEncodeDateTime(parts, result);
     return result;
@@ -157,31 +111,27 @@ TDateTime Now()
 
 std::string DateTimeToText(TDateTime value)
 {
-    return DateTimeToText(value, EnvironmentTimeLocale());
+    return DateTimeToText(value,
+                          [](const TLocalTime& time, bool withTime) { return LocalDateTimeText(time, withTime); });
 }
 
-std::string DateTimeToText(TDateTime value, locale_t timeLocale)
+std::string DateTimeToText(TDateTime value, const TLocalTimeFormatter& format)
 {
     const TDateTimeParts parts = DecodeDateTime(value);
-    const long days = DaysFromCivil(parts.Year, parts.Month, parts.Day);
-    std::tm time{};
-    time.tm_year = parts.Year - 1900;
-    time.tm_mon = parts.Month - 1;
-    time.tm_mday = parts.Day;
-    time.tm_hour = parts.Hour;
-    time.tm_min = parts.Minute;
-    time.tm_sec = parts.Second;
-    time.tm_wday = static_cast<int>(((days % 7) + 11) % 7);  // 1 January 1970 was a Thursday
-    time.tm_yday = static_cast<int>(days - DaysFromCivil(parts.Year, 1, 1));
-    time.tm_isdst = -1;
-
-    std::string text = FormatPart(nl_langinfo_l(D_FMT, timeLocale), time, timeLocale);
-    if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0 || parts.Millisecond != 0) {
-        text += ' ';
-        text += FormatPart(nl_langinfo_l(T_FMT, timeLocale), time, timeLocale);
-    }
-    const std::string_view codeset = nl_langinfo_l(CODESET, timeLocale);
-    return codeset == "UTF-8" ? Utf8ToCp1251(text) : text;
+    const auto days = DaysFromCivil(parts.Year, parts.Month, parts.Day);
+    TLocalTime time;
+    time.Year = parts.Year;
+    time.Month = parts.Month;
+    time.Day = parts.Day;
+    time.Hour = parts.Hour;
+    time.Minute = parts.Minute;
+    time.Second = parts.Second;
+    time.Millisecond = parts.Millisecond;
+    time.WeekDay = static_cast<int>(((days % 7) + 11) % 7);  // 1 January 1970 was a Thursday
+    time.YearDay = static_cast<int>(days - DaysFromCivil(parts.Year, 1, 1));
+    const bool withTime = parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0 || parts.Millisecond != 0;
+    const TLocalTimeText text = format(time, withTime);
+    return text.Utf8 ? Utf8ToCp1251(text.Text) : text.Text;
 }
 
 }  // namespace zarvik12m

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <clocale>
+#include <functional>
 #include <string>
 
-#include <locale.h>  // NOLINT(modernize-deprecated-headers): POSIX locale_t and newlocale
+#include "driver/platform/local_time.h"
 
 // Date-times are counted as the driver's wire and logs expect them: days
 // since 30 December 1899 with the time of day as the fraction. Before that
@@ -36,12 +36,14 @@ TDateTimeParts DecodeDateTime(TDateTime value);
 // The current local date and time, to the millisecond.
 TDateTime Now();
 
-// The environment's short date, a blank and its long time (LC_TIME of the
-// environment: LC_ALL, LC_TIME, LANG); the date alone at exactly midnight.
-// The text is Windows-1251, as every text the driver logs.
+// The system's short date, a blank and its long time (LocalDateTimeText);
+// the date alone at exactly midnight. The text is Windows-1251, as every
+// text the driver logs.
 std::string DateTimeToText(TDateTime value);
 
-// The same in the given locale, which must carry LC_TIME.
-std::string DateTimeToText(TDateTime value, locale_t timeLocale);
+// The same with the system's formatting replaced (for the tests: another
+// locale than the environment's).
+using TLocalTimeFormatter = std::function<TLocalTimeText(const TLocalTime& time, bool withTime)>;
+std::string DateTimeToText(TDateTime value, const TLocalTimeFormatter& format);
 
 }  // namespace zarvik12m

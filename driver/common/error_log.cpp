@@ -1,13 +1,10 @@
 #include "driver/common/error_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <mutex>
 #include <string>
 
 #include "driver/common/date_time.h"
+#include "driver/platform/file.h"
 
 namespace zarvik12m {
 
@@ -17,20 +14,6 @@ std::mutex& ErrorLogLock()
 {
     static std::mutex lock;
     return lock;
-}
-
-void WriteWhole(int descriptor, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
 }
 
 }  // namespace
@@ -46,12 +29,11 @@ void AppendErrorLog(std::int16_t code, std::string_view message) noexcept
         line += "\r\n";
 
         const std::lock_guard guard(ErrorLogLock());
-        const int descriptor = ::open(ErrorLogFileName, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-        if (descriptor < 0) {
-            return;
+        int error = 0;
+        TFileHandle log = OpenFileForAppending(ErrorLogFileName, error);
+        if (log.IsOpen()) {
+            static_cast<void>(WriteAllBytes(log.Get(), line));
         }
-        WriteWhole(descriptor, line);
-        ::close(descriptor);
     } catch (...) {  // NOLINT(bugprone-empty-catch): a lost log line never replaces the error itself
     }
 }

@@ -52,12 +52,12 @@ public:
     // Opens the port at the rate and starts the engine's threads.
     void Start(std::int32_t baudRate) { FEncoder.Start(baudRate); }
 
-    // Steps the port's progress by one (-300 instead when a stop has been
+    // Steps the port's progress by one (ecCancelled instead when a stop has been
     // asked for: the command is not sent then) and runs the command,
     // waiting for its answer.
     TAnswer Execute(std::uint8_t commandNumber, const TCommandData* request = nullptr);
 
-    // The answer's record when it is an answer TRecord; -202 otherwise
+    // The answer's record when it is an answer TRecord; ecCommandFailed otherwise
     // (also when no answer came).
     template <class TRecord>
     const TRecord& Expect(const TAnswer& answer) const
@@ -80,7 +80,7 @@ public:
         }
     }
 
-    // -202 "[COM%d NetNum%d] Команда не выполнилась".
+    // ecCommandFailed "[COM%d NetNum%d] Команда не выполнилась".
     [[noreturn]] void RaiseCommandFailed() const;
 
 private:

@@ -16,7 +16,7 @@ void ResetProgress(std::uint8_t port) noexcept;
 
 void SetProgressMax(std::uint8_t port, std::int32_t value) noexcept;
 
-// Raises -300 (and leaves the position as it is) when a stop has been
+// Raises ecCancelled (and leaves the position as it is) when a stop has been
 // requested for the port; otherwise adds the step to its position.
 void StepProgress(std::uint8_t port, std::int32_t step);
 

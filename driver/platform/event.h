@@ -1,8 +1,7 @@
 #pragma once
 
-#include <pthread.h>
-
 #include <cstdint>
+#include <memory>
 
 namespace zarvik12m {
 
@@ -31,10 +30,8 @@ public:
     TWaitResult WaitFor(std::uint32_t milliseconds);
 
 private:
-    pthread_mutex_t FMutex{};
-    pthread_cond_t FCondition{};
-    TResetMode FResetMode;
-    bool FSignaled;
+    struct TSystemState;  // the system's own objects, defined per system
+    std::unique_ptr<TSystemState> FState;
 };
 
 }  // namespace zarvik12m

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zarvik12m {
@@ -36,7 +36,7 @@ struct TSerialTimeouts {
 enum TSerialWriteResult : std::uint8_t {
     swDone,      // every byte was handed to the device
     swTimedOut,  // the device took only part within the write time limit
-    swFailed,    // the device refused the bytes (errno tells why)
+    swFailed,    // the device refused the bytes
 };
 
 // A serial device (a tty) opened for the driver's exclusive use, with the
@@ -44,12 +44,13 @@ enum TSerialWriteResult : std::uint8_t {
 // wait that can be cancelled, a status with the bytes waiting, reads of
 // bytes that are already there, and writes with a time limit.
 //
-// Every operation returns false on failure and leaves errno telling why.
+// Every operation returns false on failure and leaves the system's error
+// code (errno, GetLastError) telling why.
 // One thread may wait, read and query the status while another writes;
 // SetEventMask(0) may come from a third thread to end a wait.
 class TSerialDevice {
 public:
-    TSerialDevice() = default;
+    TSerialDevice();
     ~TSerialDevice();
 
     TSerialDevice(const TSerialDevice&) = delete;
@@ -65,7 +66,7 @@ public:
     // Releases the device; does nothing when it is closed.
     void Close() noexcept;
 
-    [[nodiscard]] bool IsOpen() const noexcept { return FHandle >= 0; }
+    [[nodiscard]] bool IsOpen() const noexcept;
 
     // The sizes of the driver's input and output queues. A status never
     // reports more bytes waiting than the input queue holds, so one read
@@ -108,13 +109,8 @@ public:
     TSerialWriteResult Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten);
 
 private:
-    bool EnsureWakeUp();
-
-    int FHandle = -1;
-    int FWakeUp = -1;  // readable while the event mask is cleared
-    std::atomic<std::uint32_t> FEventMask{0};
-    std::size_t FInputQueueSize = 0;
-    TSerialTimeouts FTimeouts;
+    struct TSystemState;  // the system's own objects, defined per system
+    std::unique_ptr<TSystemState> FState;
 };
 
 }  // namespace zarvik12m

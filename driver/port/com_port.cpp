@@ -1,6 +1,7 @@
 #include "driver/port/com_port.h"
 
 #include "driver/common/errors.h"
+#include "driver/platform/device_path.h"
 #include "driver/port/device_name.h"
 
 namespace zarvik12m {

@@ -20,7 +20,7 @@ namespace zarvik12m {
 // Open, Close and destruction run on the thread that owns the port while
 // no other thread uses it; Write runs on one thread at a time (the transmit
 // thread), beside the read thread. Failures are EZarvik12mError with codes
-// -100 to -120, the port number first in every message.
+// ecPortWriteIncomplete to ecWriteEventCreate, the port number first in every message.
 class TCOMPort {
 public:
     // The driver's device queues, each way; also the largest write block
@@ -53,10 +53,10 @@ public:
 
     // Opens and configures the device (DeviceName, resolved to a file by
     // ResolveDevicePath), purges it and, asynchronously, starts the read
-    // thread. Raises -110 (device cannot be opened, the file in quotes, or
-    // the port is open already), -109 (queue sizes: not a serial device),
-    // -108 (line settings, rate), -107 (time limits), -106 (event mask),
-    // -111 (purge), -117 (read thread). A failed Open keeps what it had
+    // thread. Raises ecPortOpen (device cannot be opened, the file in quotes, or
+    // the port is open already), ecPortSetQueueSizes (queue sizes: not a serial device),
+    // ecPortSetParameters (line settings, rate), ecPortSetTimeouts (time limits), ecPortSetMask (event mask),
+    // ecPortPurge (purge), ecReadEventCreate (read thread). A failed Open keeps what it had
     // made until Close.
     void Open(const TPortSettings& settings, bool asyncMode);
 
@@ -64,12 +64,12 @@ public:
     // when closed.
     void Close() noexcept;
 
-    // Discards whatever the device holds in either direction. Raises -111.
+    // Discards whatever the device holds in either direction. Raises ecPortPurge.
     void Purge();
 
     // Sends count bytes, waiting for the device at most the write time limit.
-    // Raises -102 (count, 1024) above 1024 bytes, -101 when the device fails
-    // or (asynchronously) does not take the bytes in time, -100 (written,
+    // Raises ecPortWriteBlockTooLarge (count, 1024) above 1024 bytes, ecPortWriteFailed when the device fails
+    // or (asynchronously) does not take the bytes in time, ecPortWriteIncomplete (written,
     // count) when a synchronous write runs out of time part-way.
     void Write(const std::uint8_t* data, std::size_t count);
 

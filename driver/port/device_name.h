@@ -10,11 +10,4 @@ namespace zarvik12m {
 // always shown its users).
 std::string DeviceName(std::uint8_t portNumber);
 
-// The file that a device name stands for on this system: the value of the
-// environment variable ZARVIK12M_ followed by the name without its "\\.\"
-// prefix (ZARVIK12M_COM1, ZARVIK12M_COM10) when it is set and not empty,
-// otherwise /dev/ttyS<N-1> for COM port N. Empty when the name stands for no
-// file: COM0 without its variable, or a name that is not a COM name.
-std::string ResolveDevicePath(const std::string& deviceName);
-
 }  // namespace zarvik12m

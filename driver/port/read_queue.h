@@ -25,17 +25,17 @@ public:
     // port names the queue's errors; the queue does not own it.
     explicit TReadQueue(const TCOMPort& port);
 
-    // Appends count bytes and sets DataEvent. Raises -112 (count, free bytes)
+    // Appends count bytes and sets DataEvent. Raises ecInputQueuePut (count, free bytes)
     // when they do not fit; the queue is then unchanged.
     void Put(const std::uint8_t* data, std::size_t count);
 
     // Copies the first count bytes to destination, leaving them in place.
-    // Raises -113 (count, capacity) above the capacity, else -114 (held,
+    // Raises ecInputQueuePeekCapacity (count, capacity) above the capacity, else ecInputQueuePeekCount (held,
     // count) above what is held.
     void Peek(std::uint8_t* destination, std::size_t count) const;
 
     // Drops the first count bytes and moves the rest to the front. Raises
-    // -115 (count, capacity) above the capacity, else -116 (held, count)
+    // ecInputQueueRemoveCapacity (count, capacity) above the capacity, else ecInputQueueRemoveCount (held, count)
     // above what is held.
     void Remove(std::size_t count);
 

@@ -17,15 +17,15 @@ class TCOMPort;
 // reads exactly those waiting (at most one driver queue, 1024 bytes), and
 // appends them to the queue.
 //
-// An error on the way (-103 to -105, -112, -118, -119; a hung-up line is
-// -119) ends the thread: its log line is all anyone learns of it, and from
-// then on no byte reaches the queue until the port is reopened.
+// An error on the way (ecPortReadIncomplete to ecPortReadBlockTooLarge, ecInputQueuePut, ecReadEventWait, ecReadStatus;
+// a hung-up line is ecReadStatus) ends the thread: its log line is all anyone learns of it, and from then on no byte
+// reaches the queue until the port is reopened.
 class TReadThread {
 public:
     static constexpr std::size_t ReadBufferSize = 1024;
 
     // Starts the thread at the highest priority the system grants. Raises
-    // -117 when the thread cannot be made. Only TCOMPort::Open makes one.
+    // ecReadEventCreate when the thread cannot be made. Only TCOMPort::Open makes one.
     explicit TReadThread(TCOMPort& port);
 
     // Asks the thread to end, wakes it by clearing the port's event mask and

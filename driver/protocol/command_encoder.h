@@ -75,7 +75,7 @@ public:
     // Closes the port and opens it again at the rate, 8 data bits, no
     // parity, one stop bit, asynchronously (its read thread running); then
     // starts the transmit thread and the receive thread and returns once
-    // each runs. The port's errors (-106 to -111, -117) leave before any
+    // each runs. The port's errors (ecPortSetMask to ecPortPurge, ecReadEventCreate) leave before any
     // thread exists.
     void Start(std::int32_t baudRate);
 
@@ -87,7 +87,7 @@ public:
     // without payload); the engine sends its own copy. On return
     // responseNumber is the catalogue number of the answer and responseData
     // a new record of it owned by the caller, or 0 and null when no answer
-    // came. Raises -200 for a number outside the catalogue, before anything
+    // came. Raises ecUnknownCommand for a number outside the catalogue, before anything
     // is queued. The request leaves the transmit queue on every way out.
     void ExecuteCommand(std::uint8_t netNumber, std::uint8_t commandNumber, TCommandDataPtr& responseData,
                         std::uint8_t& responseNumber, const TCommandData* requestData);
@@ -111,7 +111,7 @@ public:
 
     // A fresh record: new ID, kind, state created at the current local
     // time, a new auto-reset event, the catalogue's code and a new data
-    // record. Raises -200 for a number outside 1..66.
+    // record. Raises ecUnknownCommand for a number outside 1..66.
     TCommand InitCommand(std::uint8_t commandNumber, std::uint8_t netNumber);
 
     // Drops the record's share of its event and data and zero-fills it.
@@ -126,7 +126,7 @@ public:
     static TCommandType CommandTypeOf(std::uint8_t commandNumber) noexcept;
 
     // Builds the whole frame of a command to be sent and returns its
-    // length. Raises -200 for a number outside the catalogue and -201 for a
+    // length. Raises ecUnknownCommand for a number outside the catalogue and ecCommandDataSize for a
     // payload of any length that does not fit (9, 10, 30, 66 always; 65
     // with more than 246 data bytes); the frame is untouched then.
     std::uint8_t EncodeFrame(const TCommand& command, std::span<std::uint8_t, MaxFrameLength> frame) const;
@@ -139,7 +139,7 @@ public:
     bool DecodeFrame(TCommand& command, std::span<const std::uint8_t> bytes, std::uint16_t& frameLength);
 
     // --- Data records ---
-    // AllocData, FreeData and CopyData raise -200 (port, network number 0,
+    // AllocData, FreeData and CopyData raise ecUnknownCommand (port, network number 0,
     // command number) for a number outside 1..66.
 
     // A new zero-filled record of the command; null for the commands

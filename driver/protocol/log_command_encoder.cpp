@@ -1,13 +1,10 @@
 #include "driver/protocol/log_command_encoder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <system_error>
 
 #include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
+#include "driver/platform/file.h"
 #include "driver/protocol/command_catalogue.h"
 
 namespace zarvik12m {
@@ -25,51 +22,35 @@ constexpr std::string_view FieldIndent = "   ";
 // The log file, open for one entry; closed when it goes, also on failure.
 class TLogFile {
 public:
-    explicit TLogFile(const std::string& fileName)
-        : FFileName(fileName), FDescriptor(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666))
+    explicit TLogFile(const std::string& fileName) : FFileName(fileName)
     {
-        if (FDescriptor < 0) {
-            RaiseIOError(errno, FFileName);
+        int error = 0;
+        FFile = OpenFileForAppending(fileName, error);
+        if (!FFile.IsOpen()) {
+            RaiseIOError(error, FFileName);
         }
     }
-
-    ~TLogFile()
-    {
-        if (FDescriptor >= 0) {
-            ::close(FDescriptor);
-        }
-    }
-
-    TLogFile(const TLogFile&) = delete;
-    TLogFile& operator=(const TLogFile&) = delete;
 
     void Write(std::string_view bytes)
     {
-        while (!bytes.empty()) {
-            const ssize_t written = ::write(FDescriptor, bytes.data(), bytes.size());
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                RaiseIOError(errno, FFileName);
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(written));
+        const int error = WriteAllBytes(FFile.Get(), bytes);
+        if (error != 0) {
+            RaiseIOError(error, FFileName);
         }
     }
 
     // Closes the file, telling whether what was written reached it.
     void Close()
     {
-        const int descriptor = FDescriptor;
-        FDescriptor = -1;
-        if (::close(descriptor) != 0) {
-            RaiseIOError(errno, FFileName);
+        const int error = FFile.Close();
+        if (error != 0) {
+            RaiseIOError(error, FFileName);
         }
     }
 
 private:
     const std::string& FFileName;
-    int FDescriptor;
+    TFileHandle FFile;
 };
 
 void AppendField(std::string& entry, std::string_view label, std::string_view value)

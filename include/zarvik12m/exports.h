@@ -7,7 +7,7 @@
 #include "zarvik12m/goods.h"
 #include "zarvik12m/progress.h"
 
-// The goods and properties exports of libzarvik12m.so. Each opens the COM
+// The goods and properties exports of the library. Each opens the COM
 // port, runs its commands against the register with the given network
 // number and closes the port again; failures leave as EZarvik12mError.
 // Port numbers 1..32 have progress slots (GetProgressPosition and friends).
@@ -42,6 +42,5 @@ inline constexpr const char* WriteGoodsExportName = "WriteGoods";
 inline constexpr const char* ClearGoodsExportName = "ClearGoods";
 inline constexpr const char* GetPropertiesExportName = "GetProperties";
 
-// The file name under which callers load the library: its SONAME, which
-// the runtime package ships (the bare libzarvik12m.so is for linking).
-inline constexpr const char* Zarvik12mLibraryFileName = "libzarvik12m.so.1";
+// The file name under which callers load the library (export.h).
+inline constexpr const char* Zarvik12mLibraryFileName = ZARVIK12M_LIBRARY_FILE_NAME;

@@ -1,4 +1,3 @@
-#include <termios.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -8,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "driver/common/error_log.h"
-#include "driver/platform/serial_device_termios2.h"
+#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/posix/serial_device_line.h"
+#include "driver/platform/posix/serial_device_termios2.h"
 #include "driver/port/com_port.h"
 #include "tests/support/expect_error.h"
 #include "tests/support/pseudo_terminal.h"
@@ -156,7 +157,7 @@ TEST_F(COMPortTest, LineIsRawEightNoneOneAtTheGivenRate)
         SCOPED_TRACE(rate);
         Port.Open({rate, 0, 8, 0}, true);
         termios line{};
-        ASSERT_EQ(tcgetattr(Line.SlaveHandle(), &line), 0);
+        ASSERT_EQ(tcgetattr(Descriptor(Line.SlaveHandle()), &line), 0);
         EXPECT_EQ(line.c_iflag, 0U);
         EXPECT_EQ(line.c_oflag, 0U);
         EXPECT_EQ(line.c_lflag, 0U);
@@ -167,9 +168,10 @@ TEST_F(COMPortTest, LineIsRawEightNoneOneAtTheGivenRate)
         EXPECT_EQ(line.c_cc[VTIME], 0);
         std::uint32_t inputRate = 0;
         std::uint32_t outputRate = 0;
-        ASSERT_TRUE(serial_device::ReadBaudRate(Line.SlaveHandle(), inputRate, outputRate));
+        ASSERT_TRUE(serial_device::ReadBaudRate(Descriptor(Line.SlaveHandle()), inputRate, outputRate));
         EXPECT_EQ(inputRate, rate);
         EXPECT_EQ(outputRate, rate);
+        EXPECT_EQ(Line.LineBaudRate(), rate);  // as the far end sees it
         Port.Close();
     }
 }

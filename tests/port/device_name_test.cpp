@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/platform/device_path.h"
 #include "driver/port/device_name.h"
 #include "tests/support/pseudo_terminal.h"
 

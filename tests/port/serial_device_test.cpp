@@ -1,5 +1,4 @@
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "driver/platform/event.h"
+#include "driver/platform/posix/serial_device_line.h"
 #include "driver/platform/serial_device.h"
-#include "driver/platform/serial_device_line.h"
 #include "tests/support/pseudo_terminal.h"
 
 namespace zarvik12m {

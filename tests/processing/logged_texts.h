@@ -23,8 +23,12 @@ inline std::vector<std::string> LoggedTexts(const std::string& fileName)
         start = end == std::string::npos ? log.size() : end + 2;
         if (afterEmptyLine) {
             // The header: date, time, a blank and the text; the text starts
-            // after the time's last digit, which the texts never begin with.
-            const std::size_t at = line.find_first_not_of("0123456789./: ", 0);
+            // after the time's last digit, which the texts never begin with,
+            // or after the AM or PM of a 12-hour clock (Windows' en-US).
+            std::size_t at = line.find_first_not_of("0123456789./: ", 0);
+            if (at != std::string::npos && (line.compare(at, 3, "AM ") == 0 || line.compare(at, 3, "PM ") == 0)) {
+                at += 3;
+            }
             texts.push_back(at == std::string::npos ? "" : line.substr(at));
         }
         afterEmptyLine = line.empty();

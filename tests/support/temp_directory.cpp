@@ -1,24 +1,26 @@
 #include "tests/support/temp_directory.h"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
 
 namespace zarvik12m::testing {
 
 TTempDirectory::TTempDirectory()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarvik12m-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    // A name nobody has taken: creating the folder is what claims it.
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate = base / ("zarvik12m-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) {
+            FPath = candidate;
+            return;
+        }
     }
-    FPath = buffer.data();
+    throw std::runtime_error("no scratch folder could be made");
 }
 
 TTempDirectory::~TTempDirectory()

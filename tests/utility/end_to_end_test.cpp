@@ -26,6 +26,7 @@ namespace {
 
 using testing::ReadFileBytes;
 using testing::RunProcess;
+using testing::RunUtility;
 using testing::SplitProgressBars;
 using testing::TChildProcess;
 using testing::TProcessResult;
@@ -61,7 +62,7 @@ class UtilityEndToEnd : public ::testing::Test {
 protected:
     TProcessResult Run(std::vector<std::string> arguments)
     {
-        return RunProcess(UtilityOptions(std::move(arguments), FDirectory.Path()));
+        return RunUtility(UtilityOptions(std::move(arguments), FDirectory.Path()));
     }
 
     [[nodiscard]] std::filesystem::path Path(const std::string& name) const { return FDirectory.Path() / name; }
@@ -88,6 +89,26 @@ TEST_F(UtilityEndToEnd, ReadingAndWritingBackLeaveTheTableAsItWas)
     const TProcessResult written = Run({"/p1", "/b115200", "/n1", Separator, "/wplu.txt"});
     EXPECT_EQ(written.ExitCode, 0) << written.Output;
     EXPECT_EQ(FEmulator.GoodsTable(), table);
+}
+
+TEST_F(UtilityEndToEnd, AFullTableIsReadWhole)
+{
+    const emulator::TGoodsTable table = AsDelivered(emulator::GenerateGoods(emulator::MaxGoodsNumber));
+    FEmulator.SetGoodsTable(table);
+    const TProcessResult read = Run({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"});
+    EXPECT_EQ(read.ExitCode, 0) << read.Output;
+    EXPECT_TRUE(read.Output.ends_with(Success)) << read.Output;
+    EXPECT_EQ(ReadFileBytes(Path("plu.txt")), emulator::FormatPluText(table, ';'));
+}
+
+TEST(UtilityEndToEndOnAHighPort, PortTenAndAboveAreOpened)
+{
+    const TTempDirectory directory;
+    TRegisterOnPort onPort(10);
+    onPort.Emulator.SetGoodsTable(emulator::GenerateGoods(5));
+    const TProcessResult result = RunUtility(UtilityOptions({"/p10", "/b115200", "/n1", "/c"}, directory.Path()));
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    EXPECT_EQ(onPort.Emulator.GoodsCount(), 0U);
 }
 
 TEST_F(UtilityEndToEnd, AnAbsolutePathHoldingEverySwitchLetterIsOnlyAFileName)
@@ -364,11 +385,13 @@ TEST_F(UtilityEndToEnd, ReadingKeepsTheFilesModeOwnerAndProtection)
 TEST(UtilityEndToEndWithoutRegister, AMissingDeviceIsNamedInTheError)
 {
     const TTempDirectory directory;
-    const testing::TPortVariable variable(1, "/nonexistent/ttyZARVIK");
-    const TProcessResult result = RunProcess(UtilityOptions({"/p1", "/b9600", "/n1", "/c"}, directory.Path()));
+    // Port 7: no /dev/ttyS6 either, where Wine looks when the link leads
+    // nowhere.
+    const testing::TPortVariable variable(7, "/nonexistent/ttyZARVIK");
+    const TProcessResult result = RunUtility(UtilityOptions({"/p7", "/b9600", "/n1", "/c"}, directory.Path()));
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_TRUE(
-        result.Output.ends_with("\n[COM1] Ошибка открытия порта: Не могу открыть порт \"/nonexistent/ttyZARVIK\"\n"))
+    EXPECT_TRUE(result.Output.ends_with("\n[COM7] Ошибка открытия порта: Не могу открыть порт \"" +
+                                        testing::ShownDeviceName(7, "/nonexistent/ttyZARVIK") + "\"\n"))
         << result.Output;
     // The error is in the log of the folder the utility ran in.
     EXPECT_NE(ReadFileBytes(directory.Path() / "LogError.txt").find(" [ErrorCode-110] "), std::string::npos);

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "driver/common/cp1251.h"
+#include "driver/platform/file_error.h"
 #include "tests/support/temp_directory.h"
-#include "utility/file_error.h"
 #include "utility/plu_file.h"
 
 namespace zarvik12m {

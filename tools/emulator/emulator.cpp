@@ -8,14 +8,16 @@
 #include <system_error>
 #include <utility>
 
+#include "driver/platform/posix/descriptor_posix.h"
+
 namespace zarvik12m::emulator {
 
 namespace {
 
-TFileDescriptor MakeWakeup()
+TFileHandle MakeWakeup()
 {
-    TFileDescriptor wakeup(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wakeup.Valid()) {
+    TFileHandle wakeup(NativeFileOf(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)));
+    if (!wakeup.IsOpen()) {
         throw std::system_error(errno, std::generic_category(), "eventfd");
     }
     return wakeup;
@@ -60,7 +62,7 @@ void TEmulator::Stop()
     const std::uint64_t one = 1;
     // One write per stop cannot overflow the counter; should it fail all
     // the same, the thread still sees the request at its next wake-up.
-    static_cast<void>(::write(FWakeup.Get(), &one, sizeof one));
+    static_cast<void>(::write(Descriptor(FWakeup.Get()), &one, sizeof one));
     FThread.WaitFor();
     FTerminal.Close();
     const std::lock_guard lock(FLock);

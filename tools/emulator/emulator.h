@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "driver/platform/file.h"
+#include "driver/platform/pseudo_terminal.h"
 #include "driver/platform/thread.h"
 #include "tools/emulator/faults.h"
 #include "tools/emulator/frame_scanner.h"
 #include "tools/emulator/goods_record.h"
 #include "tools/emulator/line_clock.h"
-#include "tools/emulator/pseudo_terminal.h"
 #include "tools/emulator/wire.h"
 
 namespace zarvik12m::emulator {
@@ -182,7 +183,7 @@ private:
     // Used by the emulator's thread only (and by Stop once it has ended).
     TPseudoTerminal FTerminal;
     const std::string FSlavePath;
-    TFileDescriptor FWakeup;
+    TFileHandle FWakeup;
     TFrameScanner FScanner;
     TLineClock FReceiveClock;
     TLineClock FSendClock;

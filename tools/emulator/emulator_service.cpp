@@ -14,6 +14,7 @@
 #include <system_error>
 #include <utility>
 
+#include "driver/platform/posix/descriptor_posix.h"
 #include "tools/emulator/catalogue.h"
 
 namespace zarvik12m::emulator {
@@ -141,7 +142,7 @@ void TEmulator::Serve()
 
 void TEmulator::WaitForLine(std::optional<TClock::time_point> until)
 {
-    pollfd fds[2] = {{FWakeup.Get(), POLLIN, 0}, {FTerminal.Master(), POLLIN, 0}};
+    pollfd fds[2] = {{Descriptor(FWakeup.Get()), POLLIN, 0}, {Descriptor(FTerminal.Master()), POLLIN, 0}};
     PollUntil(fds, 2, until);
     if (fds[0].revents != 0) {
         return;  // a stop request
@@ -156,7 +157,7 @@ void TEmulator::WaitForLine(std::optional<TClock::time_point> until)
 void TEmulator::ReadLine()
 {
     std::uint8_t buffer[4096];
-    const ssize_t count = ::read(FTerminal.Master(), buffer, sizeof buffer);
+    const ssize_t count = ::read(Descriptor(FTerminal.Master()), buffer, sizeof buffer);
     if (count < 0) {
         if (errno == EAGAIN || errno == EINTR) {
             return;
@@ -392,7 +393,7 @@ bool TEmulator::WriteAll(const std::uint8_t* data, std::size_t size)
 {
     const TClock::time_point deadline = TClock::now() + WriteTimeout;
     while (size > 0) {
-        const ssize_t written = ::write(FTerminal.Master(), data, size);
+        const ssize_t written = ::write(Descriptor(FTerminal.Master()), data, size);
         if (written > 0) {
             data += written;
             size -= static_cast<std::size_t>(written);
@@ -409,7 +410,7 @@ bool TEmulator::WriteAll(const std::uint8_t* data, std::size_t size)
             Trace("answer dropped: nobody reads the line");
             return false;
         }
-        pollfd fds[2] = {{FWakeup.Get(), POLLIN, 0}, {FTerminal.Master(), POLLOUT, 0}};
+        pollfd fds[2] = {{Descriptor(FWakeup.Get()), POLLIN, 0}, {Descriptor(FTerminal.Master()), POLLOUT, 0}};
         PollUntil(fds, 2, deadline);
         if (fds[0].revents != 0) {
             return false;
@@ -420,7 +421,7 @@ bool TEmulator::WriteAll(const std::uint8_t* data, std::size_t size)
 
 bool TEmulator::Pause(TClock::time_point until) const
 {
-    pollfd wakeup{FWakeup.Get(), POLLIN, 0};
+    pollfd wakeup{Descriptor(FWakeup.Get()), POLLIN, 0};
     while (TClock::now() < until) {
         PollUntil(&wakeup, 1, until);
         if (wakeup.revents != 0) {

@@ -3,7 +3,6 @@
 // attached.
 
 #include <poll.h>
-#include <pthread.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigset_t and pthread_sigmask
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
@@ -21,6 +20,7 @@
 #include <system_error>
 
 #include "driver/common/cp1251.h"
+#include "driver/platform/posix/descriptor_posix.h"
 #include "tools/emulator/command_line.h"
 #include "tools/emulator/emulator.h"
 #include "tools/emulator/goods_generator.h"
@@ -201,9 +201,9 @@ int Run(const TProgramOptions& options)
     if (pthread_sigmask(SIG_BLOCK, &endSignals, nullptr) != 0) {
         ThrowSystemError("pthread_sigmask");
     }
-    const TFileDescriptor signals(signalfd(-1, &endSignals, SFD_CLOEXEC));
-    const TFileDescriptor serviceEnded(eventfd(0, EFD_CLOEXEC));
-    if (!signals.Valid() || !serviceEnded.Valid()) {
+    const TFileHandle signals(NativeFileOf(signalfd(-1, &endSignals, SFD_CLOEXEC)));
+    const TFileHandle serviceEnded(NativeFileOf(eventfd(0, EFD_CLOEXEC)));
+    if (!signals.IsOpen() || !serviceEnded.IsOpen()) {
         ThrowSystemError("signalfd");
     }
 
@@ -212,7 +212,7 @@ int Run(const TProgramOptions& options)
         trace = std::make_unique<TTraceSink>(options.TracePath);
         settings.Trace = [sink = trace.get()](const std::string& line) { sink->Write(line); };
     }
-    settings.OnServiceEnded = [fd = serviceEnded.Get()] {
+    settings.OnServiceEnded = [fd = Descriptor(serviceEnded.Get())] {
         const std::uint64_t one = 1;
         static_cast<void>(::write(fd, &one, sizeof one));
     };
@@ -234,7 +234,7 @@ int Run(const TProgramOptions& options)
     Say("Неисправности: "_cp1251, FaultsText(options.Faults));
     Say("Ожидание команд; SIGINT (Ctrl+C) или SIGTERM завершает работу."_cp1251);
 
-    pollfd fds[2] = {{signals.Get(), POLLIN, 0}, {serviceEnded.Get(), POLLIN, 0}};
+    pollfd fds[2] = {{Descriptor(signals.Get()), POLLIN, 0}, {Descriptor(serviceEnded.Get()), POLLIN, 0}};
     while (poll(fds, 2, -1) < 0) {
         if (errno != EINTR) {
             ThrowSystemError("poll");
@@ -242,7 +242,7 @@ int Run(const TProgramOptions& options)
     }
     if ((fds[0].revents & POLLIN) != 0) {
         signalfd_siginfo received{};
-        if (::read(signals.Get(), &received, sizeof received) == static_cast<ssize_t>(sizeof received)) {
+        if (::read(Descriptor(signals.Get()), &received, sizeof received) == static_cast<ssize_t>(sizeof received)) {
             Say("Получен сигнал "_cp1251, "SIG" + std::string(sigabbrev_np(static_cast<int>(received.ssi_signo))) +
                                               Cp1251ToUtf8(": завершение"_cp1251));
         }

@@ -2,20 +2,18 @@
 // which line speed and network number it answers, in seconds, by asking
 // only for its factory number.
 
-#include <unistd.h>
-
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "driver/common/convert.h"
 #include "driver/common/cp1251.h"
+#include "driver/platform/standard_streams.h"
 #include "tools/probe/probe_options.h"
 #include "tools/probe/report.h"
 #include "tools/probe/scan.h"
 #include "tools/probe/serial_devices.h"
 #include "utility/console.h"
-#include "utility/standard_streams.h"
 
 namespace {
 
@@ -79,7 +77,7 @@ int Run(const std::vector<std::string>& arguments, TConsole& console)
 int main(int argc, char** argv)
 {
     KeepRunningWhenOutputCloses();
-    TConsole console(STDOUT_FILENO, STDERR_FILENO, EnvironmentConsoleCharset(), IsTerminal(STDOUT_FILENO));
+    TConsole console(StandardOutput(), StandardError(), StandardOutputCharset(), IsTerminal(StandardOutput()));
     try {
         return Run(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), console);
     } catch (const std::exception& error) {

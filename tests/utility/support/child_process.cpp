@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,8 @@
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+
+#include "driver/platform/posix/descriptor_posix.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
@@ -71,10 +72,11 @@ void MakePipe(int (&ends)[2])
 // The reading end first, as with a pipe.
 void MakeTerminal(int (&ends)[2])
 {
-    termios raw{};
-    ::cfmakeraw(&raw);
-    if (::openpty(&ends[0], &ends[1], nullptr, &raw, nullptr) != 0) {
+    if (::openpty(&ends[0], &ends[1], nullptr, nullptr, nullptr) != 0) {
         RaiseSystemError("openpty");
+    }
+    if (!MakeTerminalRaw(ends[1])) {
+        RaiseSystemError("tcsetattr");
     }
     for (const int end : ends) {
         if (::fcntl(end, F_SETFD, FD_CLOEXEC) != 0) {

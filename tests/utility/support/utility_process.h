@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -32,6 +33,22 @@ inline constexpr bool RunpathHiddenBySanitizer =
 #else
     false;
 #endif
+
+// How the utility is launched: the Linux program, or, where the test runs
+// with ZARVIK12M_TEST_WINDOWS_UTILITY naming Zarvik12mPLU.exe (and
+// ZARVIK12M_TEST_WINE the wine64 to run it with, WINEPREFIX its prefix),
+// the Windows program under Wine, its COM ports reached through the
+// prefix's dosdevices links (TPortVariable makes them).
+bool UtilityRunsUnderWine();
+
+// The name under which the utility reports an unopenable COM port whose
+// device file is path: the path on Linux, the COM name on Windows.
+std::string ShownDeviceName(std::uint8_t port, const std::string& path);
+
+// Runs the utility (UtilityOptions) and gives its output as the Linux
+// program writes it: under Wine the console's DOS code page and CR LF
+// line ends are turned into UTF-8 and LF.
+TProcessResult RunUtility(const TProcessOptions& options);
 
 // The utility with its arguments, run in the working directory under the
 // locale (LC_ALL, with LOCPATH at the test locales). Where a sanitizer

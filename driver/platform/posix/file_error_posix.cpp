@@ -1,4 +1,4 @@
-#include "utility/file_error.h"
+#include "driver/platform/file_error.h"
 
 #include <cerrno>
 
@@ -27,11 +27,5 @@ std::string FileErrorMessage(int errorNumber)
         return "I/O error " + std::to_string(errorNumber);
     }
 }
-
-EFileError::EFileError(int errorNumber) : EFileError(errorNumber, FileErrorMessage(errorNumber)) {}
-
-EFileError::EFileError(int errorNumber, const std::string& message)
-    : std::runtime_error(message), FErrorNumber(errorNumber)
-{}
 
 }  // namespace zarvik12m

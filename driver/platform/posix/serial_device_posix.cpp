@@ -10,12 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 
-#include "driver/platform/serial_device_line.h"
-#include "driver/platform/serial_device_termios2.h"
+#include "driver/platform/posix/serial_device_line.h"
+#include "driver/platform/posix/serial_device_termios2.h"
 
 namespace zarvik12m {
 
@@ -72,9 +73,32 @@ bool Failure(int error) noexcept
 
 }  // namespace
 
+struct TSerialDevice::TSystemState {
+    int Handle = -1;
+    int WakeUp = -1;  // readable while the event mask is cleared
+    std::atomic<std::uint32_t> EventMask{0};
+    std::size_t InputQueueSize = 0;
+    TSerialTimeouts Timeouts;
+
+    bool EnsureWakeUp()
+    {
+        if (WakeUp < 0) {
+            WakeUp = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        }
+        return WakeUp >= 0;
+    }
+};
+
+TSerialDevice::TSerialDevice() : FState(std::make_unique<TSystemState>()) {}
+
 TSerialDevice::~TSerialDevice()
 {
     Close();
+}
+
+bool TSerialDevice::IsOpen() const noexcept
+{
+    return FState->Handle >= 0;
 }
 
 bool TSerialDevice::Open(const std::string& path)
@@ -100,10 +124,10 @@ bool TSerialDevice::Open(const std::string& path)
         return false;
     }
     RequestLowLatency(handle);
-    FHandle = handle;
-    FEventMask.store(0);
-    FInputQueueSize = 0;
-    FTimeouts = TSerialTimeouts{};
+    FState->Handle = handle;
+    FState->EventMask.store(0);
+    FState->InputQueueSize = 0;
+    FState->Timeouts = TSerialTimeouts{};
     return true;
 }
 
@@ -112,16 +136,16 @@ void TSerialDevice::Close() noexcept
     // Nothing can be done about a failing close: the descriptor is gone
     // either way. The exclusive mode is dropped first, because it stays with
     // the terminal while anyone else still has it open.
-    if (FHandle >= 0) {
-        static_cast<void>(ioctl(FHandle, TIOCNXCL));
-        static_cast<void>(close(FHandle));
-        FHandle = -1;
+    if (FState->Handle >= 0) {
+        static_cast<void>(ioctl(FState->Handle, TIOCNXCL));
+        static_cast<void>(close(FState->Handle));
+        FState->Handle = -1;
     }
-    if (FWakeUp >= 0) {
-        static_cast<void>(close(FWakeUp));
-        FWakeUp = -1;
+    if (FState->WakeUp >= 0) {
+        static_cast<void>(close(FState->WakeUp));
+        FState->WakeUp = -1;
     }
-    FEventMask.store(0);
+    FState->EventMask.store(0);
 }
 
 bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
@@ -133,10 +157,10 @@ bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
         return Failure(EINVAL);
     }
     termios line{};
-    if (tcgetattr(FHandle, &line) != 0) {
+    if (tcgetattr(FState->Handle, &line) != 0) {
         return false;
     }
-    FInputQueueSize = inputSize;
+    FState->InputQueueSize = inputSize;
     return true;
 }
 
@@ -150,7 +174,7 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
         return Failure(EINVAL);  // rate 0 would hang the line up
     }
     termios line{};
-    if (tcgetattr(FHandle, &line) != 0) {
+    if (tcgetattr(FState->Handle, &line) != 0) {
         return false;
     }
     if (!serial_device::ComposeRawLine(parity, byteSize, stopBits, line)) {
@@ -163,23 +187,23 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
     if (cfsetispeed(&line, speed) != 0 || cfsetospeed(&line, speed) != 0) {
         return false;
     }
-    if (tcsetattr(FHandle, TCSANOW, &line) != 0) {
+    if (tcsetattr(FState->Handle, TCSANOW, &line) != 0) {
         return false;
     }
-    if (!standard && !serial_device::SetArbitraryBaudRate(FHandle, baudRate)) {
+    if (!standard && !serial_device::SetArbitraryBaudRate(FState->Handle, baudRate)) {
         return false;
     }
     // The driver reports the rate it really runs at; one it cannot come
     // near is refused here rather than garbling every byte.
     std::uint32_t inputRate = 0;
     std::uint32_t outputRate = 0;
-    if (!serial_device::ReadBaudRate(FHandle, inputRate, outputRate)) {
+    if (!serial_device::ReadBaudRate(FState->Handle, inputRate, outputRate)) {
         return false;
     }
     if (!WithinTolerance(outputRate, baudRate) || !WithinTolerance(inputRate, baudRate)) {
         return Failure(EINVAL);
     }
-    return ClearModemLines(FHandle);
+    return ClearModemLines(FState->Handle);
 }
 
 bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
@@ -187,16 +211,8 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
     if (!IsOpen()) {
         return Failure(EBADF);
     }
-    FTimeouts = timeouts;
+    FState->Timeouts = timeouts;
     return true;
-}
-
-bool TSerialDevice::EnsureWakeUp()
-{
-    if (FWakeUp < 0) {
-        FWakeUp = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    }
-    return FWakeUp >= 0;
 }
 
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
@@ -207,19 +223,19 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
     if (mask == 0) {
         // The counter stays above 0 until a mask is set again, so a waiter
         // that arrives late still sees the wake-up.
-        FEventMask.store(0);
+        FState->EventMask.store(0);
         const std::uint64_t one = 1;
         // A full counter already holds a wake-up: that is as good as ours.
-        return FWakeUp < 0 || write(FWakeUp, &one, sizeof one) >= 0 || errno == EAGAIN;
+        return FState->WakeUp < 0 || write(FState->WakeUp, &one, sizeof one) >= 0 || errno == EAGAIN;
     }
-    if (!EnsureWakeUp()) {
+    if (!FState->EnsureWakeUp()) {
         return false;
     }
     std::uint64_t pending = 0;
-    if (read(FWakeUp, &pending, sizeof pending) < 0 && errno != EAGAIN) {
+    if (read(FState->WakeUp, &pending, sizeof pending) < 0 && errno != EAGAIN) {
         return false;
     }
-    FEventMask.store(mask);
+    FState->EventMask.store(mask);
     return true;
 }
 
@@ -228,7 +244,7 @@ bool TSerialDevice::Purge()
     if (!IsOpen()) {
         return Failure(EBADF);
     }
-    return tcflush(FHandle, TCIOFLUSH) == 0;
+    return tcflush(FState->Handle, TCIOFLUSH) == 0;
 }
 
 bool TSerialDevice::WaitEvent(std::uint32_t& events)
@@ -237,11 +253,11 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
     if (!IsOpen()) {
         return Failure(EBADF);
     }
-    const std::uint32_t mask = FEventMask.load();
+    const std::uint32_t mask = FState->EventMask.load();
     if (mask == 0) {
         return true;
     }
-    pollfd watched[2] = {{FHandle, POLLIN, 0}, {FWakeUp, POLLIN, 0}};
+    pollfd watched[2] = {{FState->Handle, POLLIN, 0}, {FState->WakeUp, POLLIN, 0}};
     while (poll(watched, 2, -1) < 0) {
         if (errno != EINTR) {
             return false;
@@ -264,7 +280,7 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
     if (!IsOpen()) {
         return Failure(EBADF);
     }
-    pollfd watched{FHandle, POLLIN, 0};
+    pollfd watched{FState->Handle, POLLIN, 0};
     while (poll(&watched, 1, 0) < 0) {
         if (errno != EINTR) {
             return false;
@@ -274,12 +290,12 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
         return Failure(EIO);
     }
     int waiting = 0;
-    if (ioctl(FHandle, FIONREAD, &waiting) != 0) {
+    if (ioctl(FState->Handle, FIONREAD, &waiting) != 0) {
         return false;
     }
     bytesWaiting = static_cast<std::size_t>(std::max(waiting, 0));
-    if (FInputQueueSize != 0) {
-        bytesWaiting = std::min(bytesWaiting, FInputQueueSize);
+    if (FState->InputQueueSize != 0) {
+        bytesWaiting = std::min(bytesWaiting, FState->InputQueueSize);
     }
     return true;
 }
@@ -291,7 +307,7 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
         return Failure(EBADF);
     }
     for (;;) {
-        const ssize_t result = read(FHandle, buffer, count);
+        const ssize_t result = read(FState->Handle, buffer, count);
         if (result >= 0) {
             bytesRead = static_cast<std::size_t>(result);
             return true;
@@ -310,12 +326,13 @@ TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t co
         errno = EBADF;
         return swFailed;
     }
-    const bool limited = FTimeouts.WriteTotalTimeoutMultiplier != 0 || FTimeouts.WriteTotalTimeoutConstant != 0;
-    const std::chrono::milliseconds limit(std::uint64_t{FTimeouts.WriteTotalTimeoutMultiplier} * count +
-                                          FTimeouts.WriteTotalTimeoutConstant);
+    const bool limited =
+        FState->Timeouts.WriteTotalTimeoutMultiplier != 0 || FState->Timeouts.WriteTotalTimeoutConstant != 0;
+    const std::chrono::milliseconds limit(std::uint64_t{FState->Timeouts.WriteTotalTimeoutMultiplier} * count +
+                                          FState->Timeouts.WriteTotalTimeoutConstant);
     const TClock::time_point deadline = TClock::now() + limit;
     while (bytesWritten < count) {
-        const ssize_t result = write(FHandle, data + bytesWritten, count - bytesWritten);
+        const ssize_t result = write(FState->Handle, data + bytesWritten, count - bytesWritten);
         if (result > 0) {
             bytesWritten += static_cast<std::size_t>(result);
             continue;
@@ -336,7 +353,7 @@ TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t co
             }
             waitMilliseconds = static_cast<int>(std::min<decltype(left)>(left, INT_MAX));
         }
-        pollfd watched{FHandle, POLLOUT, 0};
+        pollfd watched{FState->Handle, POLLOUT, 0};
         const int ready = poll(&watched, 1, waitMilliseconds);
         if (ready < 0 && errno != EINTR) {
             return swFailed;

@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-#include "utility/file_handle.h"
+#include "driver/platform/file.h"
 
 // The PLU file's work with the system's files. Failures raise EFileError
-// (file_error.h) with the system's error number and its message.
+// (file_error.h) with the system's error code and its message.
 
 namespace zarvik12m {
 
@@ -15,14 +15,11 @@ namespace zarvik12m {
 // "Path not found" when a folder on its way is.
 TFileHandle OpenFileForReading(const std::string& fileName);
 
-// The descriptor of standard input, which nobody closes.
-int StandardInputDescriptor() noexcept;
-
 // Reads what there is, at most size bytes; 0 at the end of the file.
-std::size_t ReadSomeBytes(int descriptor, char* buffer, std::size_t size);
+std::size_t ReadFileBytes(TNativeFile file, char* buffer, std::size_t size);
 
 // Writes every byte.
-void WriteEveryByte(int descriptor, std::string_view bytes);
+void WriteEveryByte(TNativeFile file, std::string_view bytes);
 
 // Makes the content the whole of the named file, without changing what its
 // user relies on:

@@ -5,7 +5,7 @@
 // returned). Everything else, the stop request to the library included,
 // happens on the thread that waits on the pipe.
 
-#include "utility/interrupt_requests.h"
+#include "driver/platform/interrupt_requests.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,5 +1,7 @@
 #include "driver/platform/event.h"
 
+#include <pthread.h>
+
 #include <cerrno>
 #include <ctime>
 #include <system_error>
@@ -41,63 +43,80 @@ private:
 
 }  // namespace
 
-TEvent::TEvent(TResetMode resetMode, bool initiallySignaled) : FResetMode(resetMode), FSignaled(initiallySignaled)
+struct TEvent::TSystemState {
+    TSystemState(TResetMode resetMode, bool initiallySignaled) : ResetMode(resetMode), Signaled(initiallySignaled) {}
+
+    pthread_mutex_t Mutex{};
+    pthread_cond_t Condition{};
+    TResetMode ResetMode;
+    bool Signaled;
+};
+
+TEvent::TEvent(TResetMode resetMode, bool initiallySignaled)
+    : FState(std::make_unique<TSystemState>(resetMode, initiallySignaled))
 {
-    Check(pthread_mutex_init(&FMutex, nullptr), "pthread_mutex_init");
+    pthread_mutex_t& mutex = FState->Mutex;
+    pthread_cond_t& condition = FState->Condition;
+    Check(pthread_mutex_init(&mutex, nullptr), "pthread_mutex_init");
     pthread_condattr_t attributes{};
     int result = pthread_condattr_init(&attributes);
     if (result == 0) {
         result = pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
         if (result == 0) {
-            result = pthread_cond_init(&FCondition, &attributes);
+            result = pthread_cond_init(&condition, &attributes);
         }
         pthread_condattr_destroy(&attributes);
     }
     if (result != 0) {
-        pthread_mutex_destroy(&FMutex);
+        pthread_mutex_destroy(&mutex);
         Check(result, "pthread_cond_init");
     }
 }
 
 TEvent::~TEvent()
 {
-    pthread_cond_destroy(&FCondition);
-    pthread_mutex_destroy(&FMutex);
+    pthread_mutex_t& mutex = FState->Mutex;
+    pthread_cond_t& condition = FState->Condition;
+    pthread_cond_destroy(&condition);
+    pthread_mutex_destroy(&mutex);
 }
 
 void TEvent::SetEvent()
 {
-    const TMutexLock lock(FMutex);
-    FSignaled = true;
-    if (FResetMode == rmAutoReset) {
-        pthread_cond_signal(&FCondition);
+    TSystemState& state = *FState;
+    const TMutexLock lock(state.Mutex);
+    state.Signaled = true;
+    if (state.ResetMode == rmAutoReset) {
+        pthread_cond_signal(&state.Condition);
     } else {
-        pthread_cond_broadcast(&FCondition);
+        pthread_cond_broadcast(&state.Condition);
     }
 }
 
 void TEvent::ResetEvent()
 {
-    const TMutexLock lock(FMutex);
-    FSignaled = false;
+    TSystemState& state = *FState;
+    const TMutexLock lock(state.Mutex);
+    state.Signaled = false;
 }
 
 TEvent::TWaitResult TEvent::WaitFor(std::uint32_t milliseconds)
 {
+    TSystemState& state = *FState;
     const timespec deadline = milliseconds == Infinite ? timespec{} : DeadlineAfter(milliseconds);
-    const TMutexLock lock(FMutex);
-    while (!FSignaled) {
+    const TMutexLock lock(state.Mutex);
+    while (!state.Signaled) {
         if (milliseconds == Infinite) {
-            pthread_cond_wait(&FCondition, &FMutex);
-        } else if (pthread_cond_timedwait(&FCondition, &FMutex, &deadline) == ETIMEDOUT) {
-            if (!FSignaled) {
+            pthread_cond_wait(&state.Condition, &state.Mutex);
+        } else if (pthread_cond_timedwait(&state.Condition, &state.Mutex, &deadline) == ETIMEDOUT) {
+            if (!state.Signaled) {
                 return wrTimeout;
             }
             break;
         }
     }
-    if (FResetMode == rmAutoReset) {
-        FSignaled = false;
+    if (state.ResetMode == rmAutoReset) {
+        state.Signaled = false;
     }
     return wrSignaled;
 }

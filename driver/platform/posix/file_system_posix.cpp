@@ -1,4 +1,4 @@
-#include "utility/file_system.h"
+#include "driver/platform/file_system.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,11 +9,21 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "utility/file_error.h"
+#include "driver/platform/file_error.h"
 
 namespace zarvik12m {
 
 namespace {
+
+TNativeFile Opened(int descriptor) noexcept
+{
+    return descriptor < 0 ? NoFile : TNativeFile{descriptor};
+}
+
+int Descriptor(const TFileHandle& file) noexcept
+{
+    return static_cast<int>(file.Get());
+}
 
 // A new file's permissions: everybody may read and write, less the
 // process's umask, as for any file a program creates.
@@ -55,7 +65,7 @@ bool FolderRefused(int errorNumber)
 void WriteInPlace(const std::string& fileName, std::string_view content, bool exists)
 {
     const int flags = O_WRONLY | O_TRUNC | O_CLOEXEC | (exists ? 0 : O_CREAT);
-    TFileHandle file(::open(fileName.c_str(), flags, 0666));
+    TFileHandle file(Opened(::open(fileName.c_str(), flags, 0666)));
     if (!file.IsOpen()) {
         RaiseCreateError(errno);
     }
@@ -69,7 +79,7 @@ class TReplacementFile {
 public:
     explicit TReplacementFile(const std::string& target) : FName(target + ".XXXXXX")
     {
-        FFile = TFileHandle(::mkostemp(FName.data(), O_CLOEXEC));
+        FFile = TFileHandle(Opened(::mkostemp(FName.data(), O_CLOEXEC)));
         if (!FFile.IsOpen()) {
             FCreateError = errno;
             FName.clear();
@@ -88,15 +98,15 @@ public:
     // may set them (the group alone where it may set only that).
     void TakeAttributesOf(const struct stat& target)
     {
-        if (::fchown(FFile.Get(), target.st_uid, target.st_gid) != 0) {
-            static_cast<void>(::fchown(FFile.Get(), static_cast<uid_t>(-1), target.st_gid));
+        if (::fchown(Descriptor(FFile), target.st_uid, target.st_gid) != 0) {
+            static_cast<void>(::fchown(Descriptor(FFile), static_cast<uid_t>(-1), target.st_gid));
         }
         SetMode(target.st_mode & 07777);
     }
 
     void SetMode(mode_t mode)
     {
-        if (::fchmod(FFile.Get(), mode) != 0) {
+        if (::fchmod(Descriptor(FFile), mode) != 0) {
             throw EFileError(errno);
         }
     }
@@ -108,7 +118,7 @@ public:
     // system's error number of a refused rename, or 0.
     int Commit(const std::string& target)
     {
-        if (::fsync(FFile.Get()) != 0 && errno != EINVAL) {
+        if (::fsync(Descriptor(FFile)) != 0 && errno != EINVAL) {
             throw EFileError(errno);
         }
         CloseOrRaise(FFile);
@@ -138,7 +148,7 @@ private:
 
 TFileHandle OpenFileForReading(const std::string& fileName)
 {
-    TFileHandle file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    TFileHandle file(Opened(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC)));
     if (!file.IsOpen()) {
         const int error = errno;
         const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
@@ -149,32 +159,6 @@ TFileHandle OpenFileForReading(const std::string& fileName)
         throw EFileError(error);
     }
     return file;
-}
-
-int StandardInputDescriptor() noexcept
-{
-    return STDIN_FILENO;
-}
-
-std::size_t ReadSomeBytes(int descriptor, char* buffer, std::size_t size)
-{
-    for (;;) {
-        const ssize_t count = ::read(descriptor, buffer, size);
-        if (count >= 0) {
-            return static_cast<std::size_t>(count);
-        }
-        if (errno != EINTR) {
-            throw EFileError(errno);
-        }
-    }
-}
-
-void WriteEveryByte(int descriptor, std::string_view bytes)
-{
-    const int error = WriteAllBytes(descriptor, bytes);
-    if (error != 0) {
-        throw EFileError(error);
-    }
 }
 
 void ReplaceFileContent(const std::string& fileName, std::string_view content)

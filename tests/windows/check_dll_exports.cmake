@@ -1,0 +1,21 @@
+# cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DLIBRARY=zarvik12m.dll -DEXPECTED=a,b,c
+#       -P check_dll_exports.cmake
+# Fails unless the DLL's export table names exactly the expected names.
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+endif()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${listing}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" entries "${table}")
+set(names)
+foreach(entry IN LISTS entries)
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${entry}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+string(REPLACE "," ";" expected "${EXPECTED}")
+list(SORT expected)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exported: ${names}\nexpected: ${expected}")
+endif()
+message(STATUS "exports: ${names}")
