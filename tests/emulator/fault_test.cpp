@@ -1,9 +1,8 @@
-#include <termios.h>
-
 #include <chrono>
 
 #include <gtest/gtest.h>
 
+#include "driver/platform/posix/serial_device_termios2.h"
 #include "tests/emulator/raw_client.h"
 #include "tools/emulator/emulator.h"
 
@@ -149,10 +148,7 @@ TEST_F(FaultTest, ALineAtAnotherSpeedGetsOnlyGarbage)
     EXPECT_EQ(FEmulator.GarbledByteCount(), SerialRequest.size());
     EXPECT_EQ(FEmulator.FrameCount(), 0U);
 
-    termios line{};
-    ASSERT_EQ(tcgetattr(FClient.Fd(), &line), 0);
-    ASSERT_EQ(cfsetspeed(&line, B19200), 0);
-    ASSERT_EQ(tcsetattr(FClient.Fd(), TCSANOW, &line), 0);
+    ASSERT_TRUE(serial_device::SetArbitraryBaudRate(FClient.Fd(), 19200));
     FClient.Write(SerialRequest);
     EXPECT_EQ(FClient.Read(SerialAnswer.size()), SerialAnswer);
     EXPECT_EQ(FClient.Pending(), 0U);
