@@ -52,16 +52,30 @@ class ErrorRecord(ctypes.Structure):
     _fields_ = [("code", ctypes.c_int), ("message", ctypes.c_char * MESSAGE_SIZE)]
 
 
-def candidates(environment=os.environ, folder=os.path.dirname(os.path.abspath(__file__)), system=os.name):
+def _installed_folder():
+    """The way to the library's folder that installing the package wrote
+    (the Debian package), or None."""
+    try:
+        from ._installed import LIBRARY_FOLDER_FROM_PACKAGE
+    except ImportError:
+        return None
+    return LIBRARY_FOLDER_FROM_PACKAGE
+
+
+def candidates(environment=os.environ, folder=os.path.dirname(os.path.abspath(__file__)), system=os.name,
+               installed=None):
     """Where the library is looked for, in order: ZARVIK12M_LIBRARY, next to
-    this package, then the loader's own search path. On Windows a library
-    loaded by its path finds the DLLs it needs beside it."""
+    this package, where the package was installed to find it, then the
+    loader's own search path. On Windows a library loaded by its path finds
+    the DLLs it needs beside it."""
     named = environment.get("ZARVIK12M_LIBRARY")
     if named:
         return [named]
     name = library_name(system)
-    beside = os.path.join(folder, name)
-    return [beside, name] if os.path.exists(beside) else [name]
+    found = [os.path.join(folder, name)]
+    if installed:
+        found.append(os.path.normpath(os.path.join(folder, installed, name)))
+    return [path for path in found if os.path.exists(path)] + [name]
 
 
 def _declare(library):
@@ -101,7 +115,7 @@ def library():
     if _library is None:
         loader = getattr(ctypes, loader_name())
         failures = []
-        for candidate in candidates():
+        for candidate in candidates(installed=_installed_folder()):
             try:
                 loaded = loader(candidate)
             except OSError as failure:
