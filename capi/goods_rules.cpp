@@ -19,7 +19,8 @@ constexpr std::uint8_t MaxNetNumber = 99;
 // The rates serial ports and their USB adapters commonly run at, on both
 // systems.
 constexpr std::array<std::int32_t, 18> LineRates = {
-    300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 56000, 57600, 115200, 128000, 230400, 256000, 460800, 921600,
+    300,   600,   1200,  2400,   4800,   9600,   14400,  19200,  28800,
+    38400, 56000, 57600, 115200, 128000, 230400, 256000, 460800, 921600,
 };
 
 // The text of a NUL-terminated field, or nothing when the field has no NUL.
@@ -43,8 +44,9 @@ std::string CodePointText(char32_t codePoint)
 // when it is printable, with its code point.
 std::string CharacterText(std::string_view utf8, const TUtf8Sequence& sequence, std::size_t position)
 {
-    const std::string code = CodePointText(sequence.CodePoint);
-    if (sequence.CodePoint < 0x20 || sequence.CodePoint == 0x7F || (sequence.CodePoint >= 0x80 && sequence.CodePoint < 0xA0)) {
+    std::string code = CodePointText(sequence.CodePoint);
+    if (sequence.CodePoint < 0x20 || sequence.CodePoint == 0x7F ||
+        (sequence.CodePoint >= 0x80 && sequence.CodePoint < 0xA0)) {
         return code;
     }
     return "«" + std::string(utf8.substr(position, sequence.Length)) + "» (" + code + ")";
@@ -75,7 +77,8 @@ public:
             const auto byte = static_cast<unsigned char>(c);
             if (byte < 0x20 || byte >= 0x7F) {
                 Add(row, "barcode", "штрихкод",
-                    "допустимы только цифры, латинские буквы, знаки и пробел, а не байт " + CodePointText(byte).substr(2));
+                    "допустимы только цифры, латинские буквы, знаки и пробел, а не байт " +
+                        CodePointText(byte).substr(2));
                 return;
             }
         }
@@ -197,8 +200,8 @@ std::vector<TGoodsProblem> CheckGoods(std::span<const zarvik12m_goods_item> item
                         std::to_string(item.code) + " уже у товара " + std::to_string(firstRow[item.code] + 1));
         } else if (item.code > firstFree) {
             checker.Add(row, "code", "код",
-                        std::to_string(item.code) + " после пропуска: нет товара с кодом " +
-                            std::to_string(firstFree) + ", а чтение таблицы останавливается на первом свободном коде");
+                        std::to_string(item.code) + " после пропуска: нет товара с кодом " + std::to_string(firstFree) +
+                            ", а чтение таблицы останавливается на первом свободном коде");
         }
         checker.Barcode(row, item);
         checker.Price(row, item);
