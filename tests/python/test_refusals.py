@@ -174,3 +174,17 @@ def test_a_wrong_library_is_a_one_line_error():
                             capture_output=True, text=True, timeout=60)
     assert result.returncode == 1
     assert result.stderr.count("\n") == 1 and "is not the C library" in result.stderr, result.stderr
+
+
+def test_ctrl_c_while_the_command_line_loads_is_the_stop_message_not_a_traceback(tmp_path):
+    # Ctrl+C arrives while the package's modules are imported.
+    (tmp_path / "sitecustomize.py").write_text(
+        "import signal, sys\n"
+        "def interrupt(event, arguments):\n"
+        "    if event == 'import' and arguments[0] == 'zarvik12m.files':\n"
+        "        signal.raise_signal(signal.SIGINT)\n"
+        "sys.addaudithook(interrupt)\n")
+    environment = dict(os.environ, PYTHONPATH="%s:%s" % (tmp_path, SOURCE / "python"))
+    result = subprocess.run([sys.executable, "-m", "zarvik12m", "info", "--port", "1"], env=environment,
+                            capture_output=True, text=True, timeout=60)
+    assert (result.returncode, result.stderr) == (1, "Операция была прервана пользователем\n")
