@@ -248,7 +248,7 @@ class Register:
             return error_of(rc, message)
         named = isinstance(self.name, str)
         if named:
-            message = re.sub(r"^\[COM\d+\]", lambda _: "[%s]" % self.name, message)
+            message = re.sub(r"^\[COM\d+", lambda _: "[%s" % self.name, message)
         device = self.name if named else ports.device_of(self.port)
         reason = ports.open_failure_reason(device) if device is not None else None
         if reason is None:
