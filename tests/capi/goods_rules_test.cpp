@@ -69,18 +69,5 @@ TEST(GoodsRules, TheRegisterKeepsTheCharactersWhoseTwoTranslationsUndoEachOther)
     EXPECT_EQ(RegisterName("1234567890123456 "), std::optional<std::string>("1234567890123456"));
 }
 
-TEST(GoodsRules, TheLineArgumentsAreCheckedBeforeAnythingIsOpened)
-{
-    EXPECT_EQ(CheckLine(1, 9600, 1), std::nullopt);
-    EXPECT_EQ(CheckLine(32, 115200, 99), std::nullopt);
-    EXPECT_NE(CheckLine(0, 9600, 1), std::nullopt);
-    EXPECT_NE(CheckLine(33, 9600, 1), std::nullopt);
-    EXPECT_NE(CheckLine(1, 9600, 0), std::nullopt);
-    EXPECT_NE(CheckLine(1, 9600, 100), std::nullopt);
-    EXPECT_NE(CheckLine(1, 0, 1), std::nullopt);
-    EXPECT_NE(CheckLine(1, -9600, 1), std::nullopt);
-    EXPECT_NE(CheckLine(1, 9601, 1), std::nullopt);
-}
-
 }  // namespace
 }  // namespace zarvik12m::goods_rules
