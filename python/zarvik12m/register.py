@@ -123,7 +123,12 @@ def _item_of(goods, index, round_prices=False):
     if len(name) >= _native.NAME_SIZE:
         refuse("name", "длиннее 16 символов (%d)" % len(goods.name.rstrip(" ")))
     item.name = name
-    # NaN, infinities and values out of range reach the C library's check.
+    # NaN, infinities and values out of range reach the C library's check;
+    # decimals beyond thousandths that a float would lose are refused here.
+    quantity = goods.quantity
+    if isinstance(quantity, decimal.Decimal) and quantity.is_finite() and abs(quantity) < 10**12 and \
+            quantity != quantity.quantize(decimal.Decimal("0.001"), decimal.ROUND_DOWN):
+        refuse("quantity", "больше трёх знаков после запятой")
     try:
         item.quantity = float(goods.quantity)
     except OverflowError:

@@ -47,7 +47,9 @@ REFUSED_TABLES = [
     (changed("quantity", float("nan")), 1, "quantity"),
     (changed("quantity", float("inf")), 1, "quantity"),
     (changed("quantity", D("1e12")), 1, "quantity"),
+    (changed("quantity", D("1e30")), 1, "quantity"),
     (changed("quantity", D("0.0005")), 1, "quantity"),
+    (changed("quantity", D("12.3450000000000001")), 1, "quantity"),
     (changed("code", 0), 1, "code"),
     (changed("code", 4001), 1, "code"),
     (changed("code", 1), 1, "code"),  # a duplicate
