@@ -10,17 +10,19 @@
 #include <exception>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "capi/goods_rules.h"
 #include "driver/common/cp1251.h"
 #include "zarvik12m/exports.h"
 
 namespace {
 
-using zarvik12m::Cp1251ByteOf;
 using zarvik12m::Cp1251UpperHalf;
-using zarvik12m::DecodeUtf8;
+namespace goods_rules = zarvik12m::goods_rules;
 
 // A failure of a C call that is not the driver's own: a bad argument, or a
 // name that the register cannot hold. Its text is UTF-8 already.
@@ -59,23 +61,6 @@ std::string ToUtf8(std::string_view cp1251)
     return out;
 }
 
-// UTF-8 to Windows-1251, nothing when a character has no Windows-1251 form
-// or the bytes are not well-formed UTF-8.
-std::optional<std::string> ToCp1251(std::string_view utf8)
-{
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const zarvik12m::TUtf8Sequence sequence = DecodeUtf8(utf8, i);
-        const int byte = sequence.Length == 0 ? -1 : Cp1251ByteOf(sequence.CodePoint);
-        if (byte < 0) {
-            return std::nullopt;
-        }
-        out.push_back(static_cast<char>(byte));
-        i += sequence.Length;
-    }
-    return out;
-}
-
 // Copies text into a NUL-terminated field of `size` bytes; a text too long
 // is cut at a character boundary, so the field stays well-formed UTF-8.
 void CopyText(char* field, std::size_t size, std::string_view text)
@@ -88,22 +73,6 @@ void CopyText(char* field, std::size_t size, std::string_view text)
     }
     std::memcpy(field, text.data(), length);
     std::memset(field + length, 0, size - length);
-}
-
-// The text of a NUL-terminated field, or nothing when the field has no NUL.
-std::optional<std::string_view> FieldText(const char* field, std::size_t size)
-{
-    const void* end = std::memchr(field, 0, size);
-    if (end == nullptr) {
-        return std::nullopt;
-    }
-    return std::string_view(field, static_cast<std::size_t>(static_cast<const char*>(end) - field));
-}
-
-// "Товар 3: <what>", the entry counted from 1 as the caller's index + 1.
-std::string ItemMessage(std::size_t index, std::string_view what)
-{
-    return "Товар " + std::to_string(index + 1) + ": " + std::string(what);
 }
 
 int Report(zarvik12m_error* error, int code, std::string_view utf8) noexcept
@@ -154,28 +123,26 @@ void CopyItemOut(const TZarvik12m_GoodsItem& from, zarvik12m_goods_item& to)
     to.quantity = from.Quantity;
 }
 
-TZarvik12m_GoodsItem ItemIn(const zarvik12m_goods_item& from, std::size_t index)
+// The driver's record of an entry that the table's rules passed.
+TZarvik12m_GoodsItem ItemIn(const zarvik12m_goods_item& from)
 {
     TZarvik12m_GoodsItem to{};
     to.Code = from.code;
-    const std::optional<std::string_view> barcode = FieldText(from.barcode, sizeof from.barcode);
-    if (!barcode) {
-        throw TCallError(ItemMessage(index, "штрихкод без завершающего нуля"));
-    }
-    to.Barcode.Assign(*barcode);
+    to.Barcode.Assign(std::string_view(from.barcode));
     to.Price = from.price;
-    const std::optional<std::string_view> name = FieldText(from.name, sizeof from.name);
-    const std::optional<std::string> cp1251 = name ? ToCp1251(*name) : std::nullopt;
-    if (!cp1251) {
-        throw TCallError(ItemMessage(index, "в названии символ, которого нет в Windows-1251"));
-    }
-    if (cp1251->size() > decltype(to.Name)::MaxLength) {
-        throw TCallError(ItemMessage(index, "название длиннее 16 символов"));
-    }
-    to.Name.Assign(*cp1251);
+    to.Name.Assign(goods_rules::RegisterName(from.name).value_or(""));
     to.Group = from.group;
     to.Quantity = from.quantity;
     return to;
+}
+
+// Fails the call at once, before the port is opened, when the line's
+// arguments are out of range.
+void CheckLineArguments(std::uint8_t port, std::int32_t baud, std::uint8_t net)
+{
+    if (std::optional<std::string> problem = goods_rules::CheckLine(port, baud, net)) {
+        throw TCallError(std::move(*problem));
+    }
 }
 
 }  // namespace
@@ -185,11 +152,14 @@ extern "C" {
 ZARVIK12M_C_API int zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_goods_item* items,
                                          size_t capacity, uint16_t* count, zarvik12m_error* error)
 {
+    if (count != nullptr) {
+        *count = 0;
+    }
     if (count == nullptr || (items == nullptr && capacity != 0)) {
         return Report(error, ZARVIK12M_ERROR_OTHER, "zarvik12m_load_goods: нулевой указатель");
     }
-    *count = 0;
     return Guarded(error, [&] {
+        CheckLineArguments(port, baud, net);
         TZarvik12m_Goods goods;
         std::uint16_t read = 0;
         // The driver's failure is raised again once the entries read before
@@ -222,10 +192,16 @@ ZARVIK12M_C_API int zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t ne
         return Report(error, ZARVIK12M_ERROR_OTHER, "zarvik12m_write_goods: нулевой указатель");
     }
     return Guarded(error, [&] {
+        CheckLineArguments(port, baud, net);
+        const std::span<const zarvik12m_goods_item> table(items, items == nullptr ? 0 : count);
+        const std::vector<goods_rules::TGoodsProblem> problems = goods_rules::CheckGoods(table);
+        if (!problems.empty()) {
+            throw TCallError(problems.front().Message);
+        }
         TZarvik12m_Goods goods;
         goods.reserve(count);
-        for (std::size_t k = 0; k < count; ++k) {
-            goods.push_back(ItemIn(items[k], k));
+        for (const zarvik12m_goods_item& item : table) {
+            goods.push_back(ItemIn(item));
         }
         WriteGoods(port, baud, net, goods, count);
     });
@@ -233,7 +209,10 @@ ZARVIK12M_C_API int zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t ne
 
 ZARVIK12M_C_API int zarvik12m_clear_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_error* error)
 {
-    return Guarded(error, [&] { ClearGoods(port, baud, net); });
+    return Guarded(error, [&] {
+        CheckLineArguments(port, baud, net);
+        ClearGoods(port, baud, net);
+    });
 }
 
 ZARVIK12M_C_API int zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t net, zarvik12m_properties* properties,
@@ -245,6 +224,7 @@ ZARVIK12M_C_API int zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t
     return Guarded(error, [&] {
         // The driver fills in what it knows of itself before it asks the
         // register; the caller gets that part also after a failure.
+        CheckLineArguments(port, baud, net);
         TZarvik12m_Properties found{};
         std::exception_ptr failure;
         try {

@@ -13,7 +13,11 @@
  * record, when given, then holds the code and its text. Texts are UTF-8.
  *
  * Port numbers 1..32 have progress slots; COM port N is the device that
- * ZARVIK12M_COM<N> names, else the system's N-th serial port. */
+ * ZARVIK12M_COM<N> names, else the system's N-th serial port. Every call
+ * fails with -1 before the port is opened for a port outside 1..32, a
+ * network number outside 1..99 or a line speed other than 300, 600, 1200,
+ * 2400, 4800, 9600, 14400, 19200, 28800, 38400, 56000, 57600, 115200,
+ * 128000, 230400, 256000, 460800 and 921600. */
 #ifndef ZARVIK12M_ZARVIK12M_H
 #define ZARVIK12M_ZARVIK12M_H
 
@@ -84,10 +88,16 @@ typedef struct zarvik12m_error {
 ZARVIK12M_C_API int zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_goods_item* items,
                                          size_t capacity, uint16_t* count, zarvik12m_error* error);
 
-/* Writes entries 0 .. count - 1 into the register, in order. Every name is
- * checked first: one that Windows-1251 cannot hold or that is longer than
- * 16 characters fails with -1 before anything is sent. After a register
- * failure the entries before the failing one stay written. */
+/* Writes entries 0 .. count - 1 into the register, in order. The whole
+ * table is checked first: one that the register could not give back as it
+ * is written fails with -1 before anything is sent, the message naming the
+ * entry (counted from 1) and the field ("Товар 2, название: ..."). Codes
+ * 1..N for N entries, each once, in any order; bar codes of at most 13
+ * printable ASCII characters; prices in whole units 0..4294967295; names
+ * of at most 16 characters (trailing blanks not kept) from printable ASCII,
+ * Ђ Ѓ ‚ ѓ „, Ё, ё and А..я; quantities 0..4294967.295 with at most three
+ * decimals. After a register failure the entries before the failing one
+ * stay written. */
 ZARVIK12M_C_API int zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t net, const zarvik12m_goods_item* items,
                                           uint16_t count, zarvik12m_error* error);
 

@@ -4,10 +4,24 @@
     register = zarvik12m.Register("/dev/ttyUSB0", baud=9600, net=1)
     goods = register.load_goods()
 
-Pure Python over the C library libzarvik12m-c.so.1, which is found through
-ZARVIK12M_LIBRARY, next to this package, or on the loader's path."""
+Pure Python over the C library libzarvik12m-c.so.1 (zarvik12m-c.dll on
+Windows), which is found through ZARVIK12M_LIBRARY, next to this package,
+or on the loader's path."""
 
-from .register import Error, Goods, Properties, Register, version
+from .errors import Cancelled, CommandError, Error, GoodsError, LibraryError, PortError, RegisterError
+from .register import Goods, Properties, Register, version
 
-__all__ = ["Error", "Goods", "Properties", "Register", "version"]
+__all__ = [
+    "Cancelled",
+    "CommandError",
+    "Error",
+    "Goods",
+    "GoodsError",
+    "LibraryError",
+    "PortError",
+    "Properties",
+    "Register",
+    "RegisterError",
+    "version",
+]
 __version__ = "1.0.0"

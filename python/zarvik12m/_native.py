@@ -1,7 +1,10 @@
-"""The C interface of libzarvik12m-c.so.1, declared for ctypes."""
+"""The C interface of libzarvik12m-c.so.1 (zarvik12m-c.dll on Windows),
+declared for ctypes."""
 
 import ctypes
 import os
+
+from .errors import LibraryError
 
 MAX_GOODS = 4000
 BARCODE_SIZE = 14
@@ -10,7 +13,20 @@ DEVICE_NAME_SIZE = 64
 SERIAL_NUMBER_SIZE = 14
 MESSAGE_SIZE = 512
 
-LIBRARY_NAME = "zarvik12m-c.dll" if os.name == "nt" else "libzarvik12m-c.so.1"
+
+
+def library_name(system=os.name):
+    """The C library's file name on the system (os.name)."""
+    return "zarvik12m-c.dll" if system == "nt" else "libzarvik12m-c.so.1"
+
+
+def loader_name(system=os.name, pointer_size=ctypes.sizeof(ctypes.c_void_p)):
+    """The ctypes loader of the C library: 32-bit Windows builds it with the
+    __stdcall convention (WinDLL); everywhere else there is one (CDLL)."""
+    return "WinDLL" if system == "nt" and pointer_size == 4 else "CDLL"
+
+
+LIBRARY_NAME = library_name()
 
 
 class GoodsItem(ctypes.Structure):
@@ -36,14 +52,30 @@ class ErrorRecord(ctypes.Structure):
     _fields_ = [("code", ctypes.c_int), ("message", ctypes.c_char * MESSAGE_SIZE)]
 
 
-def _candidates():
+def _installed_folder():
+    """The way to the library's folder that installing the package wrote
+    (the Debian package), or None."""
+    try:
+        from ._installed import LIBRARY_FOLDER_FROM_PACKAGE
+    except ImportError:
+        return None
+    return LIBRARY_FOLDER_FROM_PACKAGE
+
+
+def candidates(environment=os.environ, folder=os.path.dirname(os.path.abspath(__file__)), system=os.name,
+               installed=None):
     """Where the library is looked for, in order: ZARVIK12M_LIBRARY, next to
-    this package, then the loader's own search path."""
-    named = os.environ.get("ZARVIK12M_LIBRARY")
+    this package, where the package was installed to find it, then the
+    loader's own search path. On Windows a library loaded by its path finds
+    the DLLs it needs beside it."""
+    named = environment.get("ZARVIK12M_LIBRARY")
     if named:
         return [named]
-    beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME)
-    return [beside, LIBRARY_NAME] if os.path.exists(beside) else [LIBRARY_NAME]
+    name = library_name(system)
+    found = [os.path.join(folder, name)]
+    if installed:
+        found.append(os.path.normpath(os.path.join(folder, installed, name)))
+    return [path for path in found if os.path.exists(path)] + [name]
 
 
 def _declare(library):
@@ -62,7 +94,13 @@ def _declare(library):
         "zarvik12m_version": (ctypes.c_char_p, []),
     }
     for name, (result, arguments) in signatures.items():
-        function = getattr(library, name)
+        try:
+            function = getattr(library, name)
+        except AttributeError:
+            raise LibraryError(
+                "%s is not the C library %s: it has no %s (ZARVIK12M_LIBRARY names the C library, "
+                "not the C++ one)" % (library._name, LIBRARY_NAME, name)
+            ) from None
         function.restype = result
         function.argtypes = arguments
     return library
@@ -75,13 +113,16 @@ def library():
     """The loaded C library, loaded on first use."""
     global _library
     if _library is None:
+        loader = getattr(ctypes, loader_name())
         failures = []
-        for candidate in _candidates():
+        for candidate in candidates(installed=_installed_folder()):
             try:
-                _library = _declare(ctypes.CDLL(candidate))
-                break
+                loaded = loader(candidate)
             except OSError as failure:
                 failures.append(str(failure))
+                continue
+            _library = _declare(loaded)
+            break
         else:
-            raise OSError("cannot load %s: %s" % (LIBRARY_NAME, "; ".join(failures)))
+            raise LibraryError("cannot load %s: %s" % (LIBRARY_NAME, "; ".join(failures)))
     return _library

@@ -1,10 +1,12 @@
-"""python3 -m zarvik12m: the goods table of a register from the command line."""
+"""zarvik12m (python3 -m zarvik12m): the goods table of a register from the
+command line."""
 
 import argparse
 import sys
 
 from . import files
-from .register import Error, Register, version
+from .errors import Cancelled, Error, LibraryError
+from .register import LINE_RATES, Register, version
 
 STOPPED_MESSAGE = "Операция была прервана пользователем"
 
@@ -21,35 +23,53 @@ def _port(text):
 
 
 def _separator(text):
-    if len(text) != 1:
-        raise argparse.ArgumentTypeError("the separator is one character, not %r" % text)
+    if len(text) != 1 or text in "\r\n\"":
+        raise argparse.ArgumentTypeError("the separator is one character, not a quote or line break: %r" % text)
     return text
 
 
-def parser():
+def _baud(text):
+    if not text.isdigit() or int(text) not in LINE_RATES:
+        raise argparse.ArgumentTypeError("the line speed is one of %s, not %r" % (", ".join(map(str, LINE_RATES)), text))
+    return int(text)
+
+
+def _net(text):
+    if not text.isdigit() or not 1 <= int(text) <= 99:
+        raise argparse.ArgumentTypeError("the network number is 1..99, not %r" % text)
+    return int(text)
+
+
+def parser(prog="zarvik12m"):
     common = argparse.ArgumentParser(add_help=False)
     line = common.add_argument_group("register")
-    line.add_argument("--port", required=True, type=_port, help="COM port number (1..32) or device path")
-    line.add_argument("--baud", type=int, default=9600, help="line speed (default 9600)")
-    line.add_argument("--net", type=int, default=1, help="the register's network number, 1..99 (default 1)")
+    line.add_argument("--port", required=True, type=_port,
+                      help="COM port number (1..32), a Windows COM name (COM3) or a device path (/dev/ttyUSB0)")
+    line.add_argument("--baud", type=_baud, default=9600, help="line speed (default 9600)")
+    line.add_argument("--net", type=_net, default=1, help="the register's network number, 1..99 (default 1)")
 
     table_file = argparse.ArgumentParser(add_help=False)
     layout = table_file.add_argument_group("file")
-    layout.add_argument("file", help="the goods file")
+    layout.add_argument("file", help="the goods file; - is standard output (read) or input (write)")
     layout.add_argument("--format", choices=["plu", "csv"], default="plu",
                         help="plu: the fixed-width lines of Zarvik12mPLU (default); csv: a header row, RFC 4180")
     layout.add_argument("--separator", type=_separator, default=";", help="field separator (default ';')")
     layout.add_argument("--encoding", default=None,
-                        help="file encoding (default cp1251 for plu, as Zarvik12mPLU's files; utf-8 for csv)")
+                        help="file encoding (default: plu files are written in cp1251 as Zarvik12mPLU's and read "
+                             "as UTF-8 when they are UTF-8; csv files are UTF-8)")
 
-    top = _Parser(prog="python3 -m zarvik12m",
+    top = _Parser(prog=prog,
                   description="Reads, writes and clears the goods (PLU) table of a Zarvik-12M cash register.",
                   epilog="Exit code 0 on success, 1 otherwise. Messages of the driver and the register are "
                          "its Russian texts. Ctrl+C stops a read or write before its next command.")
     top.add_argument("--version", action="version", version="%(prog)s " + version_text())
     commands = top.add_subparsers(dest="command", required=True, metavar="command", parser_class=_Parser)
-    commands.add_parser("read", parents=[common, table_file], help="read the register's table into the file")
-    commands.add_parser("write", parents=[common, table_file], help="write the file's goods into the register")
+    read = commands.add_parser("read", parents=[common, table_file], help="read the register's table into the file")
+    read.add_argument("--bom", action="store_true",
+                      help="begin a UTF-8 file with a byte-order mark, so that spreadsheet programs take it as UTF-8")
+    write = commands.add_parser("write", parents=[common, table_file], help="write the file's goods into the register")
+    write.add_argument("--round-prices", action="store_true",
+                       help="round prices to whole units as Zarvik12mPLU does, instead of refusing a fraction")
     commands.add_parser("clear", parents=[common], help="delete the register's table")
     commands.add_parser("info", parents=[common], help="show the register's name, factory number and table size")
     return top
@@ -58,7 +78,7 @@ def parser():
 def version_text():
     try:
         return version()
-    except OSError:
+    except Error:
         return "(C library not found)"
 
 
@@ -87,14 +107,18 @@ class _Bar:
 
 def _run(arguments, bar):
     register = Register(arguments.port, baud=arguments.baud, net=arguments.net)
-    progress = bar if bar is not None else None
     if arguments.command == "read":
-        goods = register.load_goods(progress=progress)
-        files.write_goods(arguments.file, goods, arguments.format, arguments.separator, arguments.encoding)
-        return "%d goods read into %s" % (len(goods), arguments.file)
+        # The file is prepared first: one that cannot be written is found
+        # before the register is read.
+        with files.OutputFile(arguments.file) as output:
+            goods = register.load_goods(progress=bar)
+            output.write(files.encode(goods, arguments.format, arguments.separator, arguments.encoding,
+                                      arguments.bom))
+        where = "standard output" if arguments.file == files.STANDARD_STREAM else arguments.file
+        return "%d goods read into %s" % (len(goods), where)
     if arguments.command == "write":
         goods = files.read_goods(arguments.file, arguments.format, arguments.separator, arguments.encoding)
-        register.write_goods(goods, progress=progress)
+        register.write_goods(goods, progress=bar, round_prices=arguments.round_prices)
         return "%d goods written" % len(goods)
     if arguments.command == "clear":
         register.clear_goods()
@@ -104,23 +128,45 @@ def _run(arguments, bar):
         properties.device_name, properties.serial_number, properties.max_goods)
 
 
-def main(argv=None):
-    arguments = parser().parse_args(argv)
+def main(argv=None, prog="zarvik12m"):
+    arguments = parser(prog).parse_args(argv)
     bar = _Bar(sys.stderr) if sys.stderr.isatty() else None
+    # With the table on standard output, every message goes to standard error.
+    messages = sys.stderr if getattr(arguments, "file", None) == files.STANDARD_STREAM else sys.stdout
     try:
         try:
             result = _run(arguments, bar)
         finally:
             if bar is not None:
                 bar.end()
-    except KeyboardInterrupt:
+    except KeyboardInterrupt as interrupt:
         print(STOPPED_MESSAGE, file=sys.stderr)
+        if getattr(interrupt, "written", None) is not None:
+            print("%d goods were written before the stop" % interrupt.written, file=sys.stderr)
+        return 1
+    except Cancelled as failure:
+        print(failure.message, file=sys.stderr)
+        if failure.written is not None:
+            print("%d goods were written before the stop" % failure.written, file=sys.stderr)
+        return 1
+    except LibraryError as failure:
+        print("%s: %s" % (prog, failure.message), file=sys.stderr)
         return 1
     except Error as failure:
         print(failure.message, file=sys.stderr)
         return 1
-    except (files.FileFormatError, OSError, ValueError, LookupError) as failure:
+    except (files.FileFormatError, files.FileError, OSError, ValueError, TypeError) as failure:
         print("%s: %s" % (arguments.command, failure), file=sys.stderr)
         return 1
-    print(result)
+    print(result, file=messages)
     return 0
+
+
+def run():
+    """The zarvik12m command: main(), with Ctrl+C at any moment a message
+    and exit code 1 rather than a traceback."""
+    try:
+        return main()
+    except KeyboardInterrupt:
+        print(STOPPED_MESSAGE, file=sys.stderr)
+        return 1

@@ -2,18 +2,53 @@
 
 import csv
 import decimal
+import errno
 import io
 import os
+import stat
+import sys
 import tempfile
 
 from .register import Goods
 
 MAX_GOODS = 4000
 CSV_FIELDS = ["code", "barcode", "price", "name", "group", "quantity"]
+UTF8_BOM = b"\xef\xbb\xbf"
+STANDARD_STREAM = "-"
 
 
 class FileFormatError(ValueError):
-    """A line of a goods file that cannot be read; nothing has been sent."""
+    """A goods file that cannot be read, or a table that cannot be written
+    into one as it is; nothing has been sent or written."""
+
+
+class FileError(OSError):
+    """A file that cannot be opened, created or written, named as the user
+    gave it, with the texts Zarvik12mPLU uses."""
+
+    def __init__(self, path, failure):
+        number = failure.errno if isinstance(failure, OSError) else None
+        text = file_error_text(number) if number is not None else str(failure)
+        super().__init__(number, text, path)
+        self.text = text
+
+    def __str__(self):
+        return "%s: %s" % (self.filename, self.text)
+
+
+def file_error_text(number):
+    """Zarvik12mPLU's text of a system error number."""
+    if number == errno.ENOENT:
+        return "File not found"
+    if number == errno.ENOTDIR:
+        return "Path not found"
+    if number in (errno.EMFILE, errno.ENFILE):
+        return "Too many open files"
+    if number in (errno.EACCES, errno.EPERM, errno.EROFS, errno.EISDIR, errno.ETXTBSY):
+        return "File access denied"
+    if number in (errno.ENOSPC, getattr(errno, "EDQUOT", errno.ENOSPC)):
+        return "Disk full"
+    return "I/O error %d" % number
 
 
 def _money(value):
@@ -26,18 +61,27 @@ def _amount(value):
 
 def plu_text(goods, separator=";"):
     """The PLU file's text: one line per entry, fields aligned as
-    Zarvik12mPLU writes them, CR LF line ends."""
+    Zarvik12mPLU writes them, CR LF line ends. An entry whose field holds
+    the separator or a line break could not be read back: it is refused,
+    naming the entry."""
     lines = []
-    for entry in goods:
+    for index, entry in enumerate(goods):
         fields = [
-            "%4d" % entry.code,
-            entry.barcode.rjust(13),
-            _money(entry.price).rjust(11),
-            entry.name.ljust(16),
-            "%2d" % entry.group,
-            _amount(entry.quantity).rjust(11),
+            ("code", "%4d" % entry.code),
+            ("barcode", entry.barcode.rjust(13)),
+            ("price", _money(entry.price).rjust(11)),
+            ("name", entry.name.ljust(16)),
+            ("group", "%2d" % entry.group),
+            ("quantity", _amount(entry.quantity).rjust(11)),
         ]
-        lines.append(separator.join(fields) + "\r\n")
+        for field, text in fields:
+            for character, what in ((separator, "the separator %r" % separator), ("\r", "a line break"),
+                                    ("\n", "a line break")):
+                if character in text:
+                    raise FileFormatError(
+                        "entry %d (code %d): the %s %r holds %s, so the file could not be read back; "
+                        "choose another --separator or --format csv" % (index + 1, entry.code, field, text, what))
+        lines.append(separator.join(text for _, text in fields) + "\r\n")
     return "".join(lines)
 
 
@@ -106,7 +150,9 @@ def parse_plu(text, separator=";"):
 
 
 def parse_csv(text, separator=";"):
-    """The entries of a CSV text whose header row names the six fields."""
+    """The entries of a CSV text whose header row names the six fields. A
+    row of empty fields only (as spreadsheets save after the table) is
+    skipped."""
     reader = csv.DictReader(io.StringIO(text, newline=""), delimiter=separator, strict=True)
     missing = [field for field in CSV_FIELDS if field not in (reader.fieldnames or [])]
     if missing:
@@ -114,6 +160,8 @@ def parse_csv(text, separator=";"):
     goods = []
     try:
         for row in reader:
+            if None not in row and all(not (value or "").strip() for value in row.values()):
+                continue
             if None in row or any(row[field] is None for field in CSV_FIELDS):
                 raise FileFormatError("line %d: not 6 fields" % reader.line_num)
             goods.append(_goods(reader.line_num, *(row[field] for field in CSV_FIELDS)))
@@ -122,39 +170,176 @@ def parse_csv(text, separator=";"):
     return _check_count(goods)
 
 
-def read_goods(path, file_format="plu", separator=";", encoding=None):
-    """The goods of a file; encoding None is Windows-1251 for PLU files and
-    UTF-8 for CSV."""
-    encoding = encoding or ("cp1251" if file_format == "plu" else "utf-8")
-    with open(path, "rb") as file:
-        data = file.read()
+def _is_utf8_beyond_ascii(data):
+    """Well-formed UTF-8 with at least one byte beyond ASCII: Zarvik12mPLU
+    then takes a PLU file for UTF-8."""
+    try:
+        data.decode("utf-8")
+    except UnicodeDecodeError:
+        return False
+    return any(byte > 0x7F for byte in data)
+
+
+def decode(data, file_format="plu", encoding=None, path="the file"):
+    """The text of a goods file's bytes. Without an encoding a PLU file is
+    UTF-8 when it is well-formed UTF-8 beyond ASCII (as Zarvik12mPLU /w
+    decides), else Windows-1251; a CSV file is UTF-8."""
+    if encoding is None:
+        if file_format == "plu":
+            encoding = "utf-8" if _is_utf8_beyond_ascii(data) else "cp1251"
+        else:
+            encoding = "utf-8"
+        suggestion = "; if it is Windows-1251, give --encoding cp1251" if encoding == "utf-8" else ""
+    else:
+        suggestion = ""
     try:
         text = data.decode(encoding)
     except UnicodeDecodeError as failure:
-        raise FileFormatError("%s is not %s text: %s" % (path, encoding, failure)) from None
-    if text.startswith("\ufeff"):
-        text = text[1:]
+        line = data[: failure.start].count(b"\n") + 1
+        raise FileFormatError("%s, line %d: not %s text%s" % (path, line, encoding, suggestion)) from None
+    return text[1:] if text.startswith("\ufeff") else text
+
+
+def read_goods(path, file_format="plu", separator=";", encoding=None):
+    """The goods of a file ("-": standard input)."""
+    try:
+        if path == STANDARD_STREAM:
+            data = sys.stdin.buffer.read()
+        else:
+            with open(path, "rb") as file:
+                data = file.read()
+    except OSError as failure:
+        raise FileError(path, failure) from None
+    text = decode(data, file_format, encoding, "standard input" if path == STANDARD_STREAM else path)
     return parse_plu(text, separator) if file_format == "plu" else parse_csv(text, separator)
 
 
-def write_goods(path, goods, file_format="plu", separator=";", encoding=None):
-    """Writes the goods into a file, replacing it only once the whole text is
-    written: a failure leaves an existing file as it was."""
+def encode(goods, file_format="plu", separator=";", encoding=None, bom=False):
+    """The bytes of a goods file: Windows-1251 for PLU files and UTF-8 for
+    CSV unless told otherwise, with a byte-order mark first when asked
+    (UTF-8 only)."""
     encoding = encoding or ("cp1251" if file_format == "plu" else "utf-8")
     text = plu_text(goods, separator) if file_format == "plu" else csv_text(goods, separator)
-    data = text.encode(encoding, "surrogateescape")
-    folder = os.path.dirname(os.path.abspath(path))
-    descriptor, scratch = tempfile.mkstemp(dir=folder, prefix=".%s." % os.path.basename(path))
     try:
-        with os.fdopen(descriptor, "wb") as file:
-            file.write(data)
-        if os.path.exists(path):
-            os.chmod(scratch, os.stat(path).st_mode & 0o7777)
-        else:
+        data = text.encode(encoding)
+    except UnicodeEncodeError as failure:
+        raise FileFormatError("%r cannot be written in %s" % (failure.object[failure.start:failure.end], encoding)) \
+            from None
+    if bom:
+        if encoding.replace("_", "-").lower() not in ("utf-8", "utf8"):
+            raise FileFormatError("a byte-order mark is written with the UTF-8 encoding only")
+        data = UTF8_BOM + data
+    return data
+
+
+class OutputFile:
+    """The file that a read fills, prepared before the register is read so
+    that a file or folder that cannot be written is found first. It is
+    written as Zarvik12mPLU /l writes its file:
+    - "-" is standard output;
+    - a regular file (or a new one) is written beside itself under a hidden
+      temporary name that replaces it once complete, keeping its
+      permissions (and owner, where the process may set it); through a
+      link, the file it leads to is replaced and the link kept;
+    - an existing file that may not be written, or that no one may write,
+      is refused ("File access denied");
+    - something that is no regular file (a device, a pipe) is written in
+      place, as is a file whose folder takes no temporary file;
+    - failures name the user's file, never the temporary one."""
+
+    def __init__(self, path):
+        self.path = path
+        self._scratch = None
+        self._descriptor = None
+        self._in_place = False
+        if path == STANDARD_STREAM:
+            return
+        self._target = os.path.realpath(path)
+        try:
+            self._status = os.stat(self._target)
+        except FileNotFoundError:
+            self._status = None
+        except OSError as failure:
+            raise FileError(path, failure) from None
+        if self._status is not None:
+            if stat.S_ISDIR(self._status.st_mode):
+                raise FileError(path, OSError(errno.EISDIR, "is a folder"))
+            if not os.access(self._target, os.W_OK) or (
+                    stat.S_ISREG(self._status.st_mode) and not self._status.st_mode & 0o222):
+                raise FileError(path, OSError(errno.EACCES, "read-only"))
+            if not stat.S_ISREG(self._status.st_mode):
+                self._in_place = True
+                return
+        folder, name = os.path.split(self._target)
+        try:
+            self._descriptor, self._scratch = tempfile.mkstemp(dir=folder, prefix=".%s." % name)
+        except OSError as failure:
+            if self._status is None:
+                raise FileError(path, failure) from None
+            self._in_place = True
+
+    def write(self, data):
+        """Writes the whole content; the file is then complete."""
+        if self.path == STANDARD_STREAM:
+            try:
+                sys.stdout.flush()
+                sys.stdout.buffer.write(data)
+                sys.stdout.buffer.flush()
+            except OSError as failure:
+                raise FileError("standard output", failure) from None
+            return
+        try:
+            if self._in_place:
+                with open(self._target, "wb") as file:
+                    file.write(data)
+                return
+            with os.fdopen(self._descriptor, "wb") as file:
+                self._descriptor = None
+                file.write(data)
+                self._take_over_attributes(file.fileno())
+            os.replace(self._scratch, self._target)
+            self._scratch = None
+        except OSError as failure:
+            raise FileError(self.path, failure) from None
+        finally:
+            self.discard()
+
+    def _take_over_attributes(self, descriptor):
+        if not hasattr(os, "fchmod"):  # Windows: a new file has the folder's rights
+            return
+        if self._status is None:
             umask = os.umask(0)
             os.umask(umask)
-            os.chmod(scratch, 0o666 & ~umask)
-        os.replace(scratch, path)
-    except BaseException:
-        os.unlink(scratch)
-        raise
+            os.fchmod(descriptor, 0o666 & ~umask)
+            return
+        os.fchmod(descriptor, stat.S_IMODE(self._status.st_mode))
+        try:
+            os.fchown(descriptor, self._status.st_uid, self._status.st_gid)
+        except OSError:
+            pass  # not the owner: the file becomes the process's
+
+    def discard(self):
+        """Removes the temporary file of a read that did not complete."""
+        if self._descriptor is not None:
+            os.close(self._descriptor)
+            self._descriptor = None
+        if self._scratch is not None:
+            try:
+                os.unlink(self._scratch)
+            except OSError:
+                pass
+            self._scratch = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        self.discard()
+
+
+def write_goods(path, goods, file_format="plu", separator=";", encoding=None, bom=False):
+    """Writes the goods into a file ("-": standard output), as OutputFile
+    says."""
+    data = encode(goods, file_format, separator, encoding, bom)
+    with OutputFile(path) as output:
+        output.write(data)

@@ -4,31 +4,25 @@ import ctypes
 import dataclasses
 import decimal
 import os
+import re
 import threading
+import weakref
 
-from . import _native
+from . import _native, ports
+from .errors import Cancelled, GoodsError, PortError, error_of
 
 # Texts of the C records: names and messages are UTF-8; bar codes are the
 # register's bytes, read as Windows-1251, a byte without a character kept
-# as an escape so that it is written back unchanged.
+# as an escape.
 _BARCODE_ENCODING = "cp1251"
 _POLL_SECONDS = 0.1
-_PORTS = range(1, 33)
-
-
-class Error(OSError):
-    """A failure of the driver: .code is the driver's error code (a register
-    status 1..255, -100..-120 for the port, -200..-202 for a command, -300
-    for a stop) or -1 for a failure of another kind; the message is the
-    driver's Russian text."""
-
-    def __init__(self, code, message):
-        super().__init__(code, message)
-        self.code = code
-        self.message = message
-
-    def __str__(self):
-        return self.message
+# The rates the C library accepts.
+LINE_RATES = (300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 56000, 57600, 115200, 128000,
+              230400, 256000, 460800, 921600)
+_FIELD_LABELS = {"code": "код", "barcode": "штрихкод", "price": "цена", "name": "название", "group": "группа",
+                 "quantity": "количество"}
+_PRICE_SCALE = 10000
+_INT64_MAX = 2**63 - 1
 
 
 @dataclasses.dataclass
@@ -54,7 +48,7 @@ def _goods_of(item):
     return Goods(
         code=item.code,
         barcode=item.barcode.decode(_BARCODE_ENCODING, "surrogateescape"),
-        price=decimal.Decimal(item.price) / 10000,
+        price=decimal.Decimal(item.price) / _PRICE_SCALE,
         name=item.name.decode("utf-8", "replace"),
         group=item.group,
         # The register keeps thousandths.
@@ -62,79 +56,118 @@ def _goods_of(item):
     )
 
 
-def _item_of(goods, index):
-    """The C record of an entry; what cannot fit it fails as the C library
-    fails a bad argument, with -1 and before anything is sent."""
+def _decimal(value):
+    if isinstance(value, bool) or not isinstance(value, (int, float, str, decimal.Decimal)):
+        raise TypeError("a number is expected, not %s" % type(value).__name__)
+    return decimal.Decimal(repr(value)) if isinstance(value, float) else decimal.Decimal(value)
 
-    def refuse(what):
-        raise Error(-1, "Товар %d: %s" % (index + 1, what))
 
+def whole_price(price):
+    """The price rounded to whole units as Zarvik12mPLU /w rounds it: to
+    ten-thousandths, then to units, halves to even both times."""
+    ten_thousandths = (_decimal(price) * _PRICE_SCALE).to_integral_value(decimal.ROUND_HALF_EVEN)
+    return (ten_thousandths / _PRICE_SCALE).to_integral_value(decimal.ROUND_HALF_EVEN)
+
+
+def _item_of(goods, index, round_prices=False):
+    """The C record of an entry. The C library checks the table's values;
+    what its record cannot carry at all is refused here in the same words
+    (GoodsError); a value of the wrong type raises TypeError."""
+
+    def refuse(field, what):
+        raise GoodsError("Товар %d, %s: %s" % (index + 1, _FIELD_LABELS[field], what), row=index, field=field)
+
+    def wrong_type(field, expected):
+        value = getattr(goods, field)
+        return TypeError("entry %d: %s must be %s, not %s" % (index + 1, field, expected, type(value).__name__))
+
+    def integer(field, low, high):
+        value = getattr(goods, field)
+        if isinstance(value, bool) or not isinstance(value, int):
+            raise wrong_type(field, "an integer")
+        if not low <= value <= high:
+            refuse(field, "%d вне %d..%d" % (value, low, high))
+        return value
+
+    if not isinstance(goods, Goods):
+        raise TypeError("entry %d: a Goods is expected, not %s" % (index + 1, type(goods).__name__))
+    for field in ("barcode", "name"):
+        if not isinstance(getattr(goods, field), str):
+            raise wrong_type(field, "a text")
+    for field in ("price", "quantity"):
+        value = getattr(goods, field)
+        if isinstance(value, bool) or not isinstance(value, (int, float, decimal.Decimal)):
+            raise wrong_type(field, "a number")
     item = _native.GoodsItem()
+    item.code = integer("code", 1, _native.MAX_GOODS)
+    item.group = integer("group", 0, 255)
     try:
-        code, group = int(goods.code), int(goods.group)
-        if not 0 <= code <= 0xFFFF or not 0 <= group <= 0xFF:
-            refuse("код или группа вне допустимых значений")
-        item.code = code
-        barcode = str(goods.barcode).encode(_BARCODE_ENCODING, "surrogateescape")
-        if len(barcode) >= _native.BARCODE_SIZE:
-            refuse("штрихкод длиннее 13 символов")
-        item.barcode = barcode
-        price = decimal.Decimal(goods.price) if not isinstance(goods.price, float) else decimal.Decimal(str(goods.price))
-        item.price = int((price * 10000).to_integral_value(decimal.ROUND_HALF_EVEN))
-        name = str(goods.name).encode("utf-8", "surrogatepass")
-        if len(name) >= _native.NAME_SIZE:
-            refuse("название длиннее 16 символов")
-        item.name = name
-        item.group = group
+        barcode = goods.barcode.encode("ascii")
+    except UnicodeError:
+        refuse("barcode", "допустимы только цифры, латинские буквы, знаки и пробел")
+    if len(barcode) >= _native.BARCODE_SIZE:
+        refuse("barcode", "длиннее 13 символов")
+    item.barcode = barcode
+    price = _decimal(goods.price)
+    if not price.is_finite():
+        refuse("price", "вне 0..4294967295")
+    if round_prices:
+        price = whole_price(price)
+    scaled = price * _PRICE_SCALE
+    if not -_INT64_MAX <= scaled <= _INT64_MAX:
+        refuse("price", "вне 0..4294967295")
+    if scaled != scaled.to_integral_value():
+        refuse("price", "касса хранит цену в целых единицах, дробная часть была бы округлена")
+    item.price = int(scaled)
+    name = goods.name.encode("utf-8", "surrogatepass")
+    if len(name) >= _native.NAME_SIZE:
+        refuse("name", "длиннее 16 символов (%d)" % len(goods.name.rstrip(" ")))
+    item.name = name
+    # NaN, infinities and values out of range reach the C library's check;
+    # decimals beyond thousandths that a float would lose are refused here.
+    quantity = goods.quantity
+    if isinstance(quantity, decimal.Decimal) and quantity.is_finite() and abs(quantity) < 10**12 and \
+            quantity != quantity.quantize(decimal.Decimal("0.001"), decimal.ROUND_DOWN):
+        refuse("quantity", "больше трёх знаков после запятой")
+    try:
         item.quantity = float(goods.quantity)
-    except Error:
-        raise
-    except (ValueError, TypeError, decimal.InvalidOperation, OverflowError, UnicodeError) as failure:
-        refuse("неверное значение поля (%s)" % failure)
+    except OverflowError:
+        item.quantity = float("inf")
     return item
 
 
-def _com_number_for(path):
-    """The COM number that reaches the device at `path`: one whose
-    ZARVIK12M_COM<N> already names it, else the highest one not set, which is
-    then set (the driver reads it when it opens the port)."""
-    path = os.fspath(path)
-    for number in _PORTS:
-        if os.environ.get("ZARVIK12M_COM%d" % number) == path:
-            return number
-    for number in reversed(_PORTS):
-        variable = "ZARVIK12M_COM%d" % number
-        if variable not in os.environ:
-            os.environ[variable] = path
-            return number
-    raise Error(-1, "Нет свободного номера COM-порта для %s" % path)
-
-
 class Register:
-    """The register on a COM port, `port` being its number (1..32) or the
-    path of its device. Every method opens the port, runs its commands and
-    closes it again; `progress`, when given, is called with (position,
-    maximum) as the operation goes on. Ctrl+C (KeyboardInterrupt) during a
-    call stops the operation before its next command and is raised once the
-    driver has ended."""
+    """The register on a COM port, `port` being its number (1..32), on
+    Windows also a name such as "COM3" or r"\\\\.\\COM12", or the path of a
+    device (reached through a ZARVIK12M_COM<N> variable that the package
+    sets). Every method opens the port, runs its commands and closes it
+    again; `progress`, when given, is called with (position, maximum) as
+    the operation goes on. Ctrl+C (KeyboardInterrupt) during a call stops
+    the operation before its next command and is raised once the driver has
+    ended."""
 
     def __init__(self, port, baud=9600, net=1):
-        if isinstance(port, int):
-            self.port = port
-        else:
-            self.port = _com_number_for(port)
-        if not 1 <= self.port <= 32:
-            raise ValueError("port must be 1..32 or a device path, not %r" % (port,))
+        for name, value in (("baud", baud), ("net", net)):
+            if isinstance(value, bool) or not isinstance(value, int):
+                raise TypeError("%s must be an integer, not %s" % (name, type(value).__name__))
         if not 1 <= net <= 99:
-            raise ValueError("net must be 1..99, not %r" % (net,))
-        self.baud = int(baud)
-        self.net = int(net)
+            raise ValueError("net must be 1..99, not %d" % net)
+        if baud not in LINE_RATES:
+            raise ValueError("baud must be one of %s, not %d" % (", ".join(map(str, LINE_RATES)), baud))
+        number = ports.direct_number(port)
+        self.name = port if isinstance(port, int) else os.fspath(port)
+        if number is None:
+            number = ports.process_com_numbers.take(self.name)
+            weakref.finalize(self, ports.process_com_numbers.release, number)
+        self.port = number
+        self.baud = baud
+        self.net = net
         self._library = _native.library()
 
     def load_goods(self, progress=None):
         """The goods table, goods numbers 1, 2, ... up to the first one the
-        register does not hold, as a list of Goods. An Error of a failed read
-        carries the entries read before it as .goods."""
+        register does not hold, as a list of Goods. The Error of a failed
+        read carries the entries read before it as .goods."""
         items = (_native.GoodsItem * _native.MAX_GOODS)()
         count = ctypes.c_uint16(0)
         error = _native.ErrorRecord()
@@ -151,23 +184,38 @@ class Register:
             raise failure
         return goods
 
-    def write_goods(self, goods, progress=None):
-        """Writes the entries into the register's table, in order."""
+    def write_goods(self, goods, progress=None, round_prices=False):
+        """Writes the entries into the register's table, in order. A table
+        that the register could not give back unchanged raises GoodsError
+        before anything is sent (the codes must be 1..N, in any order); a
+        price with a fraction is refused unless round_prices rounds it to
+        whole units as Zarvik12mPLU does. A stopped write raises Cancelled,
+        whose .written tells how many entries the register took (so does
+        the KeyboardInterrupt of a Ctrl+C)."""
         goods = list(goods)
         if len(goods) > _native.MAX_GOODS:
-            raise Error(-1, "Товаров больше %d: %d" % (_native.MAX_GOODS, len(goods)))
+            raise GoodsError("Товар %d, код: в таблице %d товаров, касса хранит не больше %d"
+                             % (_native.MAX_GOODS + 1, len(goods), _native.MAX_GOODS),
+                             row=_native.MAX_GOODS, field="code")
         items = (_native.GoodsItem * max(len(goods), 1))()
         for index, entry in enumerate(goods):
-            items[index] = _item_of(entry, index)
+            items[index] = _item_of(entry, index, round_prices)
         error = _native.ErrorRecord()
-        rc = self._run(
-            lambda: self._library.zarvik12m_write_goods(
-                self.port, self.baud, self.net, items, len(goods), ctypes.byref(error)
-            ),
-            progress,
-        )
+        try:
+            rc = self._run(
+                lambda: self._library.zarvik12m_write_goods(
+                    self.port, self.baud, self.net, items, len(goods), ctypes.byref(error)
+                ),
+                progress,
+            )
+        except KeyboardInterrupt as interrupt:
+            interrupt.written = int(self._library.zarvik12m_progress_position(self.port))
+            raise
         if rc != 0:
-            raise self._error(rc, error)
+            failure = self._error(rc, error)
+            if isinstance(failure, Cancelled):
+                failure.written = int(self._library.zarvik12m_progress_position(self.port))
+            raise failure
 
     def clear_goods(self, progress=None):
         """Deletes the register's goods table."""
@@ -197,9 +245,21 @@ class Register:
             max_goods=record.max_goods,
         )
 
-    @staticmethod
-    def _error(rc, error):
-        return Error(rc, error.message.decode("utf-8", "replace"))
+    def _error(self, rc, error):
+        """The exception of a failed call. A port failure names the port as
+        the caller gave it, with the system's reason when it can be found."""
+        message = error.message.decode("utf-8", "replace")
+        if not -120 <= rc <= -100:
+            return error_of(rc, message)
+        named = isinstance(self.name, str)
+        if named:
+            message = re.sub(r"^\[COM\d+", lambda _: "[%s" % self.name, message)
+        device = self.name if named else ports.device_of(self.port)
+        reason = ports.open_failure_reason(device) if device is not None else None
+        if reason is None:
+            return PortError(rc, message, port=self.name)
+        return PortError(rc, "%s (%s)" % (message, ports.reason_text(reason)), port=self.name,
+                         reason=reason[1], errno=reason[0])
 
     def _run(self, call, progress):
         """Runs the C call on a thread of its own while this thread watches
@@ -222,12 +282,14 @@ class Register:
                 worker.join(_POLL_SECONDS)
                 shown = self._report(progress, shown)
         except BaseException:
-            self._library.zarvik12m_progress_stop(self.port)
+            # The export clears a stop request as it starts: the request is
+            # renewed until the call has ended.
             while worker.is_alive():
+                self._library.zarvik12m_progress_stop(self.port)
                 try:
-                    worker.join()
+                    worker.join(_POLL_SECONDS)
                 except KeyboardInterrupt:
-                    self._library.zarvik12m_progress_stop(self.port)
+                    pass
             raise
         self._report(progress, shown)
         if "failure" in outcome:

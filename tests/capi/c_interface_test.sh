@@ -26,4 +26,8 @@ scenario table --load "$fixture" --save "$work/register-after.txt" --serial 1234
 cmp "$fixture" "$work/register-after.txt" || { echo "the register does not hold the table written back" >&2; exit 1; }
 scenario status --status 48:5
 scenario cancel --generate 4000
+# The refusals send nothing: the emulator's trace of the line stays empty.
+scenario refusals --trace="$work/refusals-trace.txt"
+[ ! -s "$work/refusals-trace.txt" ] || { echo "a refused call reached the register:" >&2; cat "$work/refusals-trace.txt" >&2; exit 1; }
+scenario limits
 ZARVIK12M_COM1="$work/no-such-device" "$program" missing

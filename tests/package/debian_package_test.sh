@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package that cpack makes from the build: the files it lists,
 # its fields, the library's SONAME and the utility's RUNPATH in it, and its
-# utility run against its emulator from an unpacked staging root.
+# utility and its Python command run against its emulator from an unpacked
+# staging root.
 #
 #   debian_package_test.sh SOURCE_DIR BUILD_DIR WORK PREFIX BINDIR LIBDIR INCLUDEDIR MANDIR RUNPATH
 set -euo pipefail
@@ -20,6 +21,7 @@ expected=(
     "$prefix/$bindir/Zarvik12mPLU"
     "$prefix/$bindir/zarvik12m-emulator"
     "$prefix/$bindir/zarvik12m-probe"
+    "$prefix/$bindir/zarvik12m"
     "$prefix/$libdir/libzarvik12m.so.1.0.0"
     "$prefix/$libdir/libzarvik12m.so.1"
     "$prefix/$libdir/libzarvik12m.so"
@@ -37,6 +39,11 @@ expected=(
     "$prefix/$mandir/man1/zarvik12m-probe.1.gz"
     "$prefix/share/doc/zarvik12m/copyright"
 )
+python_package="$prefix/lib/python3/dist-packages/zarvik12m"
+for module in "$source_dir"/python/zarvik12m/*.py; do
+    expected+=("$python_package/$(basename "$module")")
+done
+expected+=("$python_package/_installed.py")
 for header in "$source_dir"/include/zarvik12m/*.h; do
     expected+=("$prefix/$includedir/zarvik12m/$(basename "$header")")
 done
@@ -62,6 +69,10 @@ done
 [ "$(dpkg-deb -f "$deb" Version)" = 1.0.0 ] || fail "package version"
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libc6* && $depends == *libstdc++6* ]] || fail "Depends from dpkg-shlibdeps: '$depends'"
+[[ $depends == *python3* ]] || fail "Depends lacks python3: '$depends'"
+for script in postinst prerm triggers; do
+    dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx "./$script" || fail "no $script in the package's control"
+done
 [ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "no description"
 
 root="$work/root"
@@ -73,4 +84,23 @@ readelf -d "$root$prefix/$libdir/libzarvik12m-c.so.1.0.0" | grep -q 'Library son
 readelf -d "$root$prefix/$bindir/Zarvik12mPLU" | grep -qF "Library runpath: [$runpath]" ||
     fail "RUNPATH of Zarvik12mPLU is not $runpath"
 round_trip "$root" "$prefix" "$bindir" "$work/round-trip"
-echo "package $(basename "$deb"): contents, fields, SONAME, RUNPATH, round trip"
+
+# The zarvik12m command of the package, with Debian's python3: it finds the
+# package's own libzarvik12m-c.so.1 (no variable, no loader path).
+python_work="$work/python-round-trip"
+mkdir -p "$python_work"
+start_emulator "$root$prefix/$bindir/zarvik12m-emulator" "$python_work/ttyZARVIK" "$python_work/emulator.log" \
+    --load "$source_dir/examples/goods.txt" --line-baud 115200
+(
+    cd "$python_work"
+    unset LD_LIBRARY_PATH ZARVIK12M_LIBRARY
+    export PYTHONPATH="$root$python_package/.." PYTHONDONTWRITEBYTECODE=1
+    /usr/bin/python3 -c 'import zarvik12m._native as n; print(n.library()._name)' >library.txt
+    [ "$(cat library.txt)" = "$root$prefix/$libdir/libzarvik12m-c.so.1" ] ||
+        { echo "the package loaded $(cat library.txt)"; exit 1; }
+    /usr/bin/python3 "$root$prefix/$bindir/zarvik12m" read --port "$python_work/ttyZARVIK" --baud 115200 plu.txt \
+        >read.log 2>&1 || { cat read.log; exit 1; }
+) || fail "the package's zarvik12m command failed against the emulator"
+stop_emulator
+cmp "$source_dir/examples/goods.txt" "$python_work/plu.txt" || fail "zarvik12m read did not read examples/goods.txt"
+echo "package $(basename "$deb"): contents, fields, SONAME, RUNPATH, round trips of Zarvik12mPLU and zarvik12m"
