@@ -66,8 +66,8 @@ bool RegisterKeepsByte(std::uint8_t cp1251);
 std::optional<std::string> RegisterName(std::string_view utf8);
 
 // The checks of a call's line arguments: port 1..32, network number 1..99
-// and a line speed the serial line runs at (the standard rates from 300 to
-// 921600 bits per second). The message of the first that fails, in UTF-8.
+// and a line speed of 50..4000000 bits per second (any rate a serial line
+// can run; the device refuses one it cannot when the port is opened). The message of the first that fails, in UTF-8.
 std::optional<std::string> CheckLine(std::uint8_t port, std::int32_t baud, std::uint8_t net);
 
 }  // namespace zarvik12m::goods_rules

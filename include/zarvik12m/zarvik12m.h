@@ -15,9 +15,9 @@
  * Port numbers 1..32 have progress slots; COM port N is the device that
  * ZARVIK12M_COM<N> names, else the system's N-th serial port. Every call
  * fails with -1 before the port is opened for a port outside 1..32, a
- * network number outside 1..99 or a line speed other than 300, 600, 1200,
- * 2400, 4800, 9600, 14400, 19200, 28800, 38400, 56000, 57600, 115200,
- * 128000, 230400, 256000, 460800 and 921600. */
+ * network number outside 1..99 or a line speed outside 50..4000000 bits
+ * per second; a speed the device cannot run fails when the port is opened,
+ * before anything is sent. */
 #ifndef ZARVIK12M_ZARVIK12M_H
 #define ZARVIK12M_ZARVIK12M_H
 
