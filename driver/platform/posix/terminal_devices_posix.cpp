@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -113,18 +114,15 @@ bool IsTerminalOfAnotherProcess(const std::string& path)
     }
     const std::string self = std::to_string(::getpid());
     std::error_code error;
-    for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+    // A process gone meanwhile has no terminal.
+    return std::ranges::any_of(fs::directory_iterator("/proc", error), [&](const fs::directory_entry& process) {
         const std::string name = process.path().filename().string();
         if (!IsProcessFolder(name) || name == self) {
-            continue;
+            return false;
         }
-        // A process gone meanwhile has no terminal.
-        if (const std::optional<dev_t> terminal = ControllingTerminal((process.path() / "stat").string());
-            terminal && *terminal == *number) {
-            return true;
-        }
-    }
-    return false;
+        const std::optional<dev_t> terminal = ControllingTerminal((process.path() / "stat").string());
+        return terminal && *terminal == *number;
+    });
 }
 
 }  // namespace zarvik12m
