@@ -13,6 +13,19 @@ constexpr std::int32_t MaxPortNumber = 32;
 constexpr std::int32_t MinNetNumber = 1;
 constexpr std::int32_t MaxNetNumber = 99;
 
+// Whether the character of the code can stand between the fields of a PLU
+// line: not NUL, not a line end, nor a character that the fields
+// themselves hold (the blank of the padding, the digits and point of the
+// numbers).
+bool SeparatesFields(std::int32_t code)
+{
+    if (code <= 0 || code > 255) {
+        return false;
+    }
+    const auto c = static_cast<char>(code);
+    return c != '\r' && c != '\n' && c != ' ' && c != '.' && (c < '0' || c > '9');
+}
+
 struct TSwitch {
     bool Found = false;
     std::string Value;
@@ -64,6 +77,11 @@ std::optional<TPluParameters> ParsePluParameters(std::span<const std::string> pa
     }
     if (*portNumber < MinPortNumber || *portNumber > MaxPortNumber || *netNumber < MinNetNumber ||
         *netNumber > MaxNetNumber) {
+        return std::nullopt;
+    }
+    // A rate of 0 or below is no line speed (it would go on as a huge
+    // unsigned one).
+    if (*baudRate <= 0 || (separator.Found && !SeparatesFields(*separatorCode))) {
         return std::nullopt;
     }
 

@@ -43,7 +43,9 @@ struct TPluParameters {
 // Valid parameters: /p, /b and /n present; /s present unless the command is
 // /c; exactly one of /l, /w, /c; the values of /p, /b, /n and of /s when
 // present integers; the port within 1..32 and the network number within
-// 1..99, the ranges the library serves. Nothing otherwise.
+// 1..99, the ranges the library serves; a baud rate above 0; a separator
+// code within 1..255 that can stand between fields (not CR, LF, the blank,
+// the point or a digit). Nothing otherwise.
 std::optional<TPluParameters> ParsePluParameters(std::span<const std::string> parameters);
 
 }  // namespace zarvik12m

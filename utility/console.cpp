@@ -104,7 +104,7 @@ void TConsole::WriteBytes(TNativeFile descriptor, std::string_view bytes)
     const TCriticalSection::TGuard guard(FLock);
     // A console that cannot be written to has nobody to tell; the run goes
     // on, and a failed standard output makes its exit code a failure.
-    if (WriteAllBytes(descriptor, bytes) != 0 && descriptor == FOutput) {
+    if (WriteAllBytes(descriptor, bytes) != 0 && descriptor == FData) {
         NoteOutputFailure();
     }
 }

@@ -35,7 +35,11 @@ public:
     // redirected output (a file, a pipe) gets the messages alone.
     TConsole(TNativeFile outputDescriptor, TNativeFile errorDescriptor, TConsoleCharset charset,
              bool drawsProgress) noexcept
-        : FOutput(outputDescriptor), FError(errorDescriptor), FCharset(charset), FDrawsProgress(drawsProgress)
+        : FData(outputDescriptor),
+          FOutput(outputDescriptor),
+          FError(errorDescriptor),
+          FCharset(charset),
+          FDrawsProgress(drawsProgress)
     {}
 
     ~TConsole() = default;
@@ -43,15 +47,27 @@ public:
     TConsole& operator=(const TConsole&) = delete;
 
     [[nodiscard]] TConsoleCharset Charset() const noexcept { return FCharset; }
-    [[nodiscard]] TNativeFile OutputDescriptor() const noexcept { return FOutput; }
+
+    // Standard output, where the messages go unless they were moved.
+    [[nodiscard]] TNativeFile OutputDescriptor() const noexcept { return FData; }
+
+    // From now on the messages and the progress bar go to standard error,
+    // leaving standard output to data alone (a PLU table written there);
+    // the bar is drawn where drawsProgress (standard error is a terminal).
+    // Called before the first message, by the main thread.
+    void MoveMessagesToError(bool drawsProgress) noexcept
+    {
+        FOutput = FError;
+        FDrawsProgress = drawsProgress;
+    }
 
     // Whether a write to standard output has failed (its reader gone, say):
     // the run could not tell all it had to.
     [[nodiscard]] bool OutputFailed() const noexcept { return FOutputFailed.load(std::memory_order_relaxed); }
     void NoteOutputFailure() noexcept { FOutputFailed.store(true, std::memory_order_relaxed); }
 
-    // Windows-1251 lines on standard output, as one write; an empty text is
-    // a blank line.
+    // Windows-1251 lines on standard output (or where the messages were
+    // moved), as one write; an empty text is a blank line.
     void WriteLines(std::initializer_list<std::string_view> lines);
     void WriteLine(std::string_view line) { WriteLines({line}); }
 
@@ -67,7 +83,8 @@ private:
     void WriteConverted(TNativeFile descriptor, std::initializer_list<std::string_view> lines);
     void WriteBytes(TNativeFile descriptor, std::string_view bytes);
 
-    TNativeFile FOutput;
+    TNativeFile FData;
+    TNativeFile FOutput;  // of the messages
     TNativeFile FError;
     TConsoleCharset FCharset;
     bool FDrawsProgress;

@@ -5,6 +5,7 @@
 #include "driver/common/cp1251.h"
 #include "driver/platform/file_system.h"
 #include "utility/plu_line.h"
+#include "zarvik12m/goods.h"
 
 namespace zarvik12m {
 
@@ -60,7 +61,7 @@ bool TPluFileReader::FillBuffer()
     return !FAtEnd;
 }
 
-bool TPluFileReader::ReadLine(std::string& line)
+bool TPluFileReader::ReadLine(std::string& line, std::size_t maxLength)
 {
     line.clear();
     bool any = false;
@@ -72,7 +73,16 @@ bool TPluFileReader::ReadLine(std::string& line)
         const auto begin = FBuffer.begin() + static_cast<std::ptrdiff_t>(FStart);
         const auto end = FBuffer.begin() + static_cast<std::ptrdiff_t>(FEnd);
         const auto lineEnd = std::find(begin, end, '\n');
-        std::copy_if(begin, lineEnd, std::back_inserter(line), [](char c) { return c != '\r'; });
+        for (auto c = begin; c != lineEnd; ++c) {
+            if (*c == '\r') {
+                continue;
+            }
+            line.push_back(*c);
+            if (line.size() > maxLength) {
+                FStart = static_cast<std::size_t>(c - FBuffer.begin()) + 1;
+                return true;
+            }
+        }
         if (lineEnd != end) {
             FStart = static_cast<std::size_t>(lineEnd - FBuffer.begin()) + 1;
             return true;
@@ -81,43 +91,108 @@ bool TPluFileReader::ReadLine(std::string& line)
     }
 }
 
-EPluLineError::EPluLineError(std::string_view what, std::size_t lineNumber)
-    : std::runtime_error(std::string("Ошибка: "_cp1251) + std::string(what) + std::string(" в строке "_cp1251) +
-                         std::to_string(lineNumber) + std::string(" файла PLU"_cp1251)),
+namespace {
+
+std::string_view FaultText(std::uint8_t fault)
+{
+    switch (fault) {
+    case pfFieldCount:
+        return "Меньше шести полей"_cp1251;
+    case pfCode:
+        return "Код товара вне 1..4000"_cp1251;
+    case pfBarcode:
+        return "Штрихкод длиннее 13 символов"_cp1251;
+    case pfPrice:
+        return "Цена вне 0..4294967295"_cp1251;
+    case pfName:
+        return "Наименование длиннее 16 символов"_cp1251;
+    case pfGroup:
+        return "Группа вне 0..255"_cp1251;
+    case pfQuantity:
+        return "Количество вне 0..4294967.295"_cp1251;
+    case ffTooLong:
+        return "Строка длиннее 4096 байт"_cp1251;
+    case ffTooMany:
+        return "Товаров больше 4000"_cp1251;
+    case ffEncoding:
+        return "Символ без кодировки Windows-1251"_cp1251;
+    default:
+        return "Неверное значение"_cp1251;
+    }
+}
+
+bool IsBlankLine(std::string_view line)
+{
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// A line that holds an entry, with its number in the file.
+struct TNumberedLine {
+    std::size_t Number = 0;
+    std::string Text;
+};
+
+}  // namespace
+
+EPluLineError::EPluLineError(std::uint8_t fault, std::size_t lineNumber)
+    : std::runtime_error(std::string("Ошибка: "_cp1251) + std::string(FaultText(fault)) +
+                         std::string(" в строке "_cp1251) + std::to_string(lineNumber) +
+                         std::string(" файла PLU"_cp1251)),
+      FFault(fault),
       FLineNumber(lineNumber)
 {}
 
-EPluValueError::EPluValueError(std::size_t lineNumber) : EPluLineError("Неверное значение"_cp1251, lineNumber) {}
-
-EPluEncodingError::EPluEncodingError(std::size_t lineNumber)
-    : EPluLineError("Символ без кодировки Windows-1251"_cp1251, lineNumber)
-{}
+EPluEmptyFile::EPluEmptyFile() : std::runtime_error(std::string("Ошибка: В файле PLU нет товаров"_cp1251)) {}
 
 void ReadPluGoods(TPluFileReader& reader, char separator, TZarvik12m_Goods& goods)
 {
-    std::vector<std::string> lines;
-    for (std::string line; lines.size() < MaxGoodsCount && reader.ReadLine(line);) {
-        lines.push_back(std::move(line));
+    std::vector<TNumberedLine> lines;
+    std::size_t number = 0;
+    for (std::string line; reader.ReadLine(line, MaxPluLineLength);) {
+        ++number;
+        if (line.size() > MaxPluLineLength) {
+            throw EPluLineError(ffTooLong, number);
+        }
+        if (IsBlankLine(line)) {
+            continue;
+        }
+        if (lines.size() == MaxGoodsCount) {
+            throw EPluLineError(ffTooMany, number);
+        }
+        lines.push_back({number, std::move(line)});
     }
-    const bool utf8 = IsUtf8Text(lines);
-    if (utf8 && !lines.empty() && lines.front().starts_with(Utf8ByteOrderMark)) {
-        lines.front().erase(0, Utf8ByteOrderMark.size());
+    std::vector<std::string> texts;
+    texts.reserve(lines.size());
+    for (const TNumberedLine& line : lines) {
+        texts.push_back(line.Text);
+    }
+    const bool utf8 = IsUtf8Text(texts);
+    if (utf8 && !lines.empty() && lines.front().Text.starts_with(Utf8ByteOrderMark)) {
+        lines.front().Text.erase(0, Utf8ByteOrderMark.size());
     }
 
     goods.clear();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (const TNumberedLine& line : lines) {
         std::optional<std::string> converted;
         if (utf8) {
-            converted = Utf8ToCp1251Exactly(lines[i]);
+            converted = Utf8ToCp1251Exactly(line.Text);
             if (!converted) {
-                throw EPluEncodingError(i + 1);
+                throw EPluLineError(ffEncoding, line.Number);
             }
         }
-        const std::optional<TZarvik12m_GoodsItem> item = ParsePluLine(converted ? *converted : lines[i], separator);
+        const std::string_view text = converted ? *converted : std::string_view(line.Text);
+        if (IsBlankLine(text)) {
+            continue;  // a byte-order mark alone
+        }
+        TPluLineFault fault = pfNone;
+        const std::optional<TZarvik12m_GoodsItem> item = ParsePluLine(text, separator, fault);
         if (!item) {
-            throw EPluValueError(i + 1);
+            throw EPluLineError(fault, line.Number);
         }
         goods.push_back(*item);
+    }
+    if (goods.empty()) {
+        throw EPluEmptyFile();
     }
 }
 

@@ -26,8 +26,10 @@ public:
     // Reads an open descriptor that it does not own.
     static TPluFileReader OfDescriptor(TNativeFile descriptor);
 
-    // The next line without its end; false at the end of the file.
-    bool ReadLine(std::string& line);
+    // The next line without its end; false at the end of the file. A line
+    // longer than maxLength bytes is cut after maxLength + 1 of them, and
+    // the reading stops there: the caller is to refuse it.
+    bool ReadLine(std::string& line, std::size_t maxLength = std::string::npos - 1);
 
 private:
     TPluFileReader() = default;
@@ -42,40 +44,50 @@ private:
     bool FAtEnd = false;
 };
 
-// A line of the PLU file that cannot be sent: "Ошибка: <what> в строке
+// The longest line /w takes, in bytes; /l writes 64.
+inline constexpr std::size_t MaxPluLineLength = 4096;
+
+// Why a line of the PLU file cannot be sent, beyond its fields
+// (TPluLineFault of plu_line.h).
+enum TPluFileFault : std::uint8_t {
+    ffTooLong = 100,  // a line longer than MaxPluLineLength
+    ffTooMany,        // an entry beyond the table's MaxGoodsCount
+    ffEncoding,       // a character of a UTF-8 file that Windows-1251 cannot hold
+};
+
+// A line of the PLU file that cannot be sent: "Ошибка: <why> в строке
 // <line> файла PLU".
 class EPluLineError : public std::runtime_error {
 public:
+    // fault: a TPluLineFault or a TPluFileFault.
+    EPluLineError(std::uint8_t fault, std::size_t lineNumber);
+
+    [[nodiscard]] std::uint8_t Fault() const noexcept { return FFault; }
     [[nodiscard]] std::size_t LineNumber() const noexcept { return FLineNumber; }
 
-protected:
-    EPluLineError(std::string_view what, std::size_t lineNumber);
-
 private:
+    std::uint8_t FFault;
     std::size_t FLineNumber;
 };
 
-// A numeric field that holds no valid number.
-class EPluValueError final : public EPluLineError {
+// A file with no entry at all: nothing to write.
+class EPluEmptyFile : public std::runtime_error {
 public:
-    explicit EPluValueError(std::size_t lineNumber);
+    EPluEmptyFile();
 };
 
-// A character of a UTF-8 file that Windows-1251 cannot hold.
-class EPluEncodingError final : public EPluLineError {
-public:
-    explicit EPluEncodingError(std::size_t lineNumber);
-};
-
-// Reads at most MaxGoodsCount lines into the goods (which end with one entry
-// per line read) and ignores the rest of the file. The lines are
+// Reads the goods of the file, one entry per line that is not blank (blank
+// lines are skipped), and refuses the whole file, before anything is sent,
+// at the first line the register could not take as it stands
+// (EPluLineError): fields missing or out of the register's ranges, a line
+// longer than MaxPluLineLength, more than MaxGoodsCount entries. The
+// reading stops there, so that memory stays bounded whatever the file
+// holds. A file without entries raises EPluEmptyFile. The lines are
 // Windows-1251, as /l writes them, unless all of them together are
 // well-formed UTF-8 with at least one byte above 0x7F, as a file edited on
 // Linux is: then they are converted to Windows-1251 first, a byte-order mark
 // at the start dropped. A Windows-1251 text with Cyrillic letters is never
-// well-formed UTF-8 in practice. The first line that cannot be sent, by an
-// invalid number or a character without a Windows-1251 form, raises its
-// EPluLineError.
+// well-formed UTF-8 in practice.
 void ReadPluGoods(TPluFileReader& reader, char separator, TZarvik12m_Goods& goods);
 
 // Writes the first count entries, one line each, as the whole of the file

@@ -1,8 +1,11 @@
 #include "utility/plu_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <limits>
 
+#include "driver/common/rounding.h"
 #include "utility/number_text.h"
 
 namespace zarvik12m {
@@ -10,9 +13,7 @@ namespace zarvik12m {
 namespace {
 
 constexpr std::size_t CodeWidth = 4;
-constexpr std::size_t BarcodeWidth = 13;
 constexpr std::size_t PriceWidth = 11;
-constexpr std::size_t NameWidth = 16;
 constexpr std::size_t GroupWidth = 2;
 constexpr std::size_t QuantityWidth = 11;
 
@@ -78,6 +79,23 @@ std::optional<TNumber> NumericField(std::string_view text, std::optional<TNumber
     return parse(text);
 }
 
+// The register's money field holds whole units of 32 bits; the money value
+// is kept x 10000 and rounded to a unit with halves to even on the way, so
+// 4294967295.4999 is the last value it holds.
+constexpr std::int64_t MaxPrice = std::int64_t{std::numeric_limits<std::uint32_t>::max()} * 10000 + 4999;
+
+// Quantities go as 32-bit thousandths, rounded with halves to even.
+bool QuantityFits(double quantity)
+{
+    return quantity >= 0 && RoundHalfEven(quantity * 1000.0) <= std::numeric_limits<std::uint32_t>::max();
+}
+
+std::optional<TZarvik12m_GoodsItem> Refused(TPluLineFault reason, TPluLineFault& fault)
+{
+    fault = reason;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string FormatPluLine(const TZarvik12m_GoodsItem& item, char separator)
@@ -112,19 +130,39 @@ std::array<std::string_view, 6> SplitPluLine(std::string_view line, char separat
     return fields;
 }
 
-std::optional<TZarvik12m_GoodsItem> ParsePluLine(std::string_view line, char separator)
+std::optional<TZarvik12m_GoodsItem> ParsePluLine(std::string_view line, char separator, TPluLineFault& fault)
 {
+    fault = pfNone;
+    if (std::count(line.begin(), line.end(), separator) < 5) {
+        return Refused(pfFieldCount, fault);
+    }
     const std::array<std::string_view, 6> fields = SplitPluLine(line, separator);
     const std::optional<std::int32_t> code = NumericField(fields[0], &StrToInt);
     const std::optional<std::int64_t> price = NumericField(fields[2], &StrToMoney);
     const std::optional<std::int32_t> group = NumericField(fields[4], &StrToInt);
     const std::optional<double> quantity = NumericField(fields[5], &StrToFloat);
     if (!code || !price || !group || !quantity) {
-        return std::nullopt;
+        return Refused(pfNumber, fault);
+    }
+    if (*code < 1 || *code > static_cast<std::int32_t>(MaxGoodsCount)) {
+        return Refused(pfCode, fault);
+    }
+    if (fields[1].size() > BarcodeWidth) {
+        return Refused(pfBarcode, fault);
+    }
+    if (*price < 0 || *price > MaxPrice) {
+        return Refused(pfPrice, fault);
+    }
+    if (fields[3].size() > NameWidth) {
+        return Refused(pfName, fault);
+    }
+    if (*group < 0 || *group > std::numeric_limits<std::uint8_t>::max()) {
+        return Refused(pfGroup, fault);
+    }
+    if (!QuantityFits(*quantity)) {
+        return Refused(pfQuantity, fault);
     }
     TZarvik12m_GoodsItem item{};
-    // The register's fields keep the low bits, as the file's values are
-    // not checked against the register's ranges here.
     item.Code = static_cast<std::uint16_t>(*code);
     item.Barcode.Assign(fields[1]);
     item.Price = *price;
@@ -132,6 +170,12 @@ std::optional<TZarvik12m_GoodsItem> ParsePluLine(std::string_view line, char sep
     item.Group = static_cast<std::uint8_t>(*group);
     item.Quantity = *quantity;
     return item;
+}
+
+std::optional<TZarvik12m_GoodsItem> ParsePluLine(std::string_view line, char separator)
+{
+    TPluLineFault ignored = pfNone;
+    return ParsePluLine(line, separator, ignored);
 }
 
 }  // namespace zarvik12m

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,10 +28,32 @@ std::string FormatPluLine(const TZarvik12m_GoodsItem& item, char separator);
 // further separators included.
 std::array<std::string_view, 6> SplitPluLine(std::string_view line, char separator);
 
-// The entry of a line. Empty and blank numeric fields give 0; a numeric
-// field that holds anything else but a valid number makes the line invalid
-// (nothing), rather than sending a wrong value to the register. The barcode
-// and the name are taken as they are, blanks included, cut to their room.
+// The room of the register's text fields, in characters.
+inline constexpr std::size_t BarcodeWidth = 13;
+inline constexpr std::size_t NameWidth = 16;
+
+// Why a line cannot be sent.
+enum TPluLineFault : std::uint8_t {
+    pfNone,
+    pfFieldCount,  // fewer than six fields
+    pfNumber,      // a numeric field that is neither blank nor a number
+    pfCode,        // a code outside 1..4000
+    pfBarcode,     // a barcode longer than its room
+    pfPrice,       // a price below 0 or beyond the register's whole units
+    pfName,        // a name longer than its room
+    pfGroup,       // a group outside 0..255
+    pfQuantity,    // a quantity below 0 or beyond the register's thousandths
+};
+
+// The entry of a line, or nothing, with the reason in fault, when the
+// register could not hold the line's values as they stand: every value
+// sent is the value of the file (the price rounded to whole units, the
+// quantity to thousandths, as the register keeps them). Blank group, price
+// and quantity fields give 0. The barcode and the name are taken as they
+// are, blanks included.
+std::optional<TZarvik12m_GoodsItem> ParsePluLine(std::string_view line, char separator, TPluLineFault& fault);
+
+// The same, without the reason.
 std::optional<TZarvik12m_GoodsItem> ParsePluLine(std::string_view line, char separator);
 
 }  // namespace zarvik12m

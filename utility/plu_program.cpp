@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "driver/common/cp1251.h"
+#include "driver/platform/file.h"
+#include "driver/platform/standard_streams.h"
 #include "utility/command_line.h"
 #include "utility/goods_threads.h"
 #include "utility/interrupt_watch.h"
@@ -145,11 +147,17 @@ private:
 int RunZarvik12mPlu(std::unique_ptr<TZarvik12mDll>& dll, std::span<const std::string> parameters, TConsole& console)
 {
     int resultCode = ExitFailure;
+    const std::optional<TPluParameters> settings = ParsePluParameters(parameters);
+    // A table read to standard output (an empty file name) has it to
+    // itself: "/l > plu.txt" gives a file that /w takes back.
+    if (settings && settings->Command == pcLoad && settings->FileName.empty()) {
+        console.MoveMessagesToError(IsTerminal(StandardError()));
+    }
     console.WriteLine(Banner);
     TZarvik12m_Goods goods;
     if (parameters.empty()) {
         PrintUsage(console);
-    } else if (const std::optional<TPluParameters> settings = ParsePluParameters(parameters); !settings) {
+    } else if (!settings) {
         console.WriteLines({"", "Ошибка: Неверные параметры"_cp1251});
         PrintUsage(console);
     } else {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/common/date_time.h"
+#include "driver/common/log_folder.h"
 #include "driver/platform/file.h"
 
 namespace zarvik12m {
@@ -30,7 +31,7 @@ void AppendErrorLog(std::int16_t code, std::string_view message) noexcept
 
         const std::lock_guard guard(ErrorLogLock());
         int error = 0;
-        TFileHandle log = OpenFileForAppending(ErrorLogFileName, error);
+        TFileHandle log = OpenFileForAppending(LogFilePath(ErrorLogFileName), error);
         if (log.IsOpen()) {
             static_cast<void>(WriteAllBytes(log.Get(), line));
         }

@@ -62,9 +62,13 @@ int WriteAllBytes(TNativeFile file, std::string_view bytes) noexcept;
 // file; the system's error code in error (0 on success).
 std::size_t ReadSomeBytes(TNativeFile file, char* buffer, std::size_t size, int& error) noexcept;
 
-// Opens a file for appending, creating it when missing (binary: the bytes
-// go in as they are). Not open, with the system's error code in error, on
-// failure.
+// Opens a log for appending, creating it when missing (binary: the bytes
+// go in as they are). Only a regular file is taken: anything else of that
+// name (a pipe, a device, a folder) is refused without being opened for
+// writing, and the opening never waits. A link is followed only where the
+// system's link protection lets this user follow it; a link leading to
+// nothing is refused rather than followed to make its target. Not open,
+// with the system's error code in error, on failure.
 TFileHandle OpenFileForAppending(const std::string& fileName, int& error) noexcept;
 
 // The standard streams, which nobody closes.

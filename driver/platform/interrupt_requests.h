@@ -1,7 +1,8 @@
 #pragma once
 
 // The user's requests to interrupt the program, as the system delivers them
-// (on Linux the signals SIGINT, Ctrl+C at the terminal, and SIGTERM). They
+// (on Linux the signals SIGINT, Ctrl+C at the terminal, SIGTERM, and SIGHUP
+// when the terminal goes away). They
 // are the process's own: one catcher at a time, the caller being the main
 // thread.
 
@@ -24,5 +25,22 @@ void WakeInterruptWait() noexcept;
 // The handling the process had before it caught the requests, so that the
 // next request ends it at once. Does nothing when none are caught.
 void ReleaseInterruptRequests() noexcept;
+
+// While it lives, an interrupt request waits: one that comes meanwhile is
+// delivered as it goes, to whatever handling the requests have then (the
+// default ends the process). For short work that must not be cut off
+// half-way, such as the life of a temporary file. One at a time, on the
+// main thread; a second one made meanwhile does nothing.
+class TInterruptDeferral {
+public:
+    TInterruptDeferral() noexcept;
+    ~TInterruptDeferral();
+
+    TInterruptDeferral(const TInterruptDeferral&) = delete;
+    TInterruptDeferral& operator=(const TInterruptDeferral&) = delete;
+
+private:
+    bool FActive = false;
+};
 
 }  // namespace zarvik12m

@@ -4,6 +4,7 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
+#include "driver/common/log_folder.h"
 #include "driver/platform/file.h"
 #include "driver/protocol/command_catalogue.h"
 
@@ -69,7 +70,7 @@ std::string_view DescriptionOf(std::uint8_t commandNumber)
 }  // namespace
 
 TLogCommandEncoder::TLogCommandEncoder(std::uint8_t portNumber)
-    : FFileName("LogCommandEncoder_COM" + std::to_string(portNumber) + ".txt")
+    : FFileName(LogFilePath("LogCommandEncoder_COM" + std::to_string(portNumber) + ".txt"))
 {}
 
 std::string TLogCommandEncoder::Header(std::string_view text)

@@ -11,7 +11,8 @@
 namespace zarvik12m {
 
 // The diagnostic trace of one engine: LogCommandEncoder_COM<port>.txt in
-// the current directory, Windows-1251 text with CR LF line ends. The file
+// the folder of ZARVIK12M_LOG_DIR or the current one (log_folder.h), a
+// regular file (as the error log's), Windows-1251 text with CR LF line ends. The file
 // is opened and closed for every entry and only ever grows.
 //
 // The object is its own lock: WriteCommand and WriteText expect their

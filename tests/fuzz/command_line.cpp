@@ -56,6 +56,13 @@ TFound CheckedParam(std::span<const std::string> parameters, char letter)
 
 constexpr std::string_view Switches = "pbnslwc";
 
+// The codes that can stand between the fields of a PLU line.
+bool IsFieldSeparator(std::int32_t code)
+{
+    static constexpr std::string_view Unusable = "\r\n .0123456789";
+    return code >= 1 && code <= 255 && Unusable.find(static_cast<char>(code)) == std::string_view::npos;
+}
+
 void CheckPluParameters(std::span<const std::string> parameters)
 {
     std::array<TFound, Switches.size()> switches;
@@ -71,7 +78,8 @@ void CheckPluParameters(std::span<const std::string> parameters)
     const int commands = int{load.Found} + int{write.Found} + int{clear.Found};
     const bool valid = port.Found && baud.Found && net.Found && commands == 1 && (separator.Found || clear.Found) &&
                        portNumber && baudRate && netNumber && (!separator.Found || separatorCode) && *portNumber >= 1 &&
-                       *portNumber <= 32 && *netNumber >= 1 && *netNumber <= 99;
+                       *portNumber <= 32 && *netNumber >= 1 && *netNumber <= 99 && *baudRate > 0 &&
+                       (!separator.Found || IsFieldSeparator(*separatorCode));
 
     const std::optional<TPluParameters> parsed = ParsePluParameters(parameters);
     ZARVIK12M_FUZZ_CHECK(parsed.has_value() == valid);

@@ -1,6 +1,13 @@
 // zarvik12m-probe as a user runs it, against an emulated register that
 // understands its line only at 19200 baud and has network number 7.
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -171,6 +178,66 @@ TEST_F(ProbeEndToEnd, ABusyDeviceAndAMissingOneAreToldAndNothingIsSent)
     EXPECT_EQ(FEmulator.FrameCount() + FEmulator.GarbledByteCount(), 0U);
 
     EXPECT_EQ(Probe({FLine, "--net", "100"}).ExitCode, 2);
+}
+
+// A terminal's settings as a program on it would find them.
+std::string SettingsOf(const std::string& path)
+{
+    const int handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios line{};
+    const bool read = handle >= 0 && ::tcgetattr(handle, &line) == 0;
+    if (handle >= 0) {
+        ::close(handle);
+    }
+    return read ? std::string(reinterpret_cast<const char*>(&line), sizeof line)  // NOLINT: the bytes compared
+                : std::string();
+}
+
+TEST_F(ProbeEndToEnd, EveryLineGetsItsSettingsBackAndAnotherProgramsTerminalIsLeftAlone)
+{
+    const std::string before = SettingsOf(FLine);
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(Probe({"--device", FLine, "--all-nets"}).ExitCode, 0);
+    EXPECT_EQ(SettingsOf(FLine), before) << "the probed line is left as it was found";
+
+    // A terminal that a shell works on: its session's controlling terminal.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    char name[128] = {};
+    ASSERT_EQ(::ptsname_r(master, name, sizeof name), 0);
+    const std::string terminal = name;
+    int ready[2];
+    int done[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(done), 0);
+    const pid_t shell = ::fork();
+    ASSERT_GE(shell, 0);
+    if (shell == 0) {
+        ::close(ready[0]);
+        ::close(done[1]);
+        char byte = 0;
+        if (::setsid() >= 0 && ::open(name, O_RDWR) >= 0) {  // becomes the session's terminal
+            static_cast<void>(::write(ready[1], "r", 1));
+            static_cast<void>(::read(done[0], &byte, 1));
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(done[0]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const std::string shellSettings = SettingsOf(terminal);
+    const TProcessResult probe = Probe({"--device", terminal});
+    EXPECT_NE(probe.Output.find(terminal + ": занято другой программой, пропущено\n"), std::string::npos)
+        << probe.Output;
+    EXPECT_EQ(SettingsOf(terminal), shellSettings);
+    ::close(done[1]);
+    ::close(ready[0]);
+    int status = 0;
+    ::waitpid(shell, &status, 0);
+    ::close(master);
 }
 
 }  // namespace

@@ -90,6 +90,19 @@ TEST(ParsePluParameters, RefusesInvalidCombinationsAndValues)
         {"/p-1", "/b9600", "/n1", "/c"},
         {"/p1", "/b9600", "/n0", "/c"},  // outside the network numbers 1..99
         {"/p1", "/b9600", "/n100", "/c"},
+        {"/p1", "/b-9600", "/n1", "/c"},  // no line speed
+        {"/p1", "/b0", "/n1", "/c"},
+        // Codes that cannot separate fields, with any command.
+        {"/p1", "/b9600", "/n1", "/s0", "/lplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s13", "/lplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s10", "/wplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s32", "/wplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s46", "/lplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s48", "/lplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s57", "/lplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s256", "/lplu.txt"},  // NUL in its low byte
+        {"/p1", "/b9600", "/n1", "/s-197", "/lplu.txt"},
+        {"/p1", "/b9600", "/n1", "/s0", "/c"},
     };
     for (const TParameters& parameters : cases) {
         std::string line;

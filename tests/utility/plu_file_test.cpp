@@ -11,8 +11,10 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/platform/file_error.h"
+#include "driver/platform/file_system.h"
 #include "tests/support/temp_directory.h"
 #include "utility/plu_file.h"
+#include "utility/plu_line.h"
 
 namespace zarvik12m {
 namespace {
@@ -101,29 +103,58 @@ TEST(PluFileReader, ReportsAReadFailureAfterTheLinesBeforeIt)
     ::close(ends[0]);
 }
 
-TEST(ReadPluGoods, ReadsAtMostTheTableAndNamesAnInvalidLine)
+// The fault of the first line that the goods reading refuses, or "none".
+std::string RefusalOf(const std::filesystem::path& path, const std::string& content, TZarvik12m_Goods& goods)
+{
+    WriteFileBytes(path, content);
+    TPluFileReader reader(path.string());
+    try {
+        ReadPluGoods(reader, ';', goods);
+    } catch (const EPluLineError& error) {
+        return std::to_string(error.Fault()) + "@" + std::to_string(error.LineNumber());
+    } catch (const EPluEmptyFile&) {
+        return "empty";
+    }
+    return "none";
+}
+
+TEST(ReadPluGoods, SkipsBlankLinesAndRefusesFilesBeyondTheTable)
 {
     const TTempDirectory directory;
     const auto path = directory.Path() / "plu.txt";
-    std::string content;
-    for (int i = 1; i <= 4005; ++i) {
-        content += std::to_string(i) + ";;;;;\r\n";
+    std::string table;
+    for (int i = 1; i <= 4000; ++i) {
+        table += std::to_string(i) + ";;;;;\r\n";
     }
-    WriteFileBytes(path, content + "bad;;;;;\r\n");
     TZarvik12m_Goods goods;
-    TPluFileReader reader(path.string());
-    ReadPluGoods(reader, ';', goods);
+    EXPECT_EQ(RefusalOf(path, "\r\n" + table + " \t\r\n\r\n", goods), "none");
     ASSERT_EQ(goods.size(), MaxGoodsCount);
     EXPECT_EQ(goods.back().Code, 4000);
+    // The entry after the table's last, wherever the blank lines put it.
+    EXPECT_EQ(RefusalOf(path, table + "\n\n4001;;;;;\n", goods), std::to_string(ffTooMany) + "@4003");
+    EXPECT_EQ(RefusalOf(path, "\n\n\r\n", goods), "empty");
+    EXPECT_EQ(RefusalOf(path, "", goods), "empty");
+    EXPECT_EQ(RefusalOf(path, "1;;;;;\n" + std::string(MaxPluLineLength, ' ') + "\n", goods), "none");
+    EXPECT_EQ(RefusalOf(path, "1;;;;;\n" + std::string(MaxPluLineLength + 1, ' ') + "\n", goods),
+              std::to_string(ffTooLong) + "@2");
+    EXPECT_EQ(RefusalOf(path, "1;;;;;\n\n3;;12,50;;;\n", goods), std::to_string(pfNumber) + "@3");
+    // Line numbers count the blank lines and the lines of a UTF-8 file.
+    EXPECT_EQ(RefusalOf(path, "\xEF\xBB\xBF\n1;;;Чай;;\n\n2;;;Чай;;1;2\n", goods), std::to_string(pfNumber) + "@4");
 
-    WriteFileBytes(path, "1;;;;;\n\n3;;12,50;;;\n");
-    TPluFileReader invalid(path.string());
+    EXPECT_EQ(EPluLineError(pfGroup, 12).what(), std::string("Ошибка: Группа вне 0..255 в строке 12 файла PLU"_cp1251));
+}
+
+TEST(ReadPluGoods, StopsAtTheFirstOverlongLineOfAnEndlessStream)
+{
+    TFileHandle zero = OpenFileForReading("/dev/zero");
+    TPluFileReader reader = TPluFileReader::OfDescriptor(zero.Get());
+    TZarvik12m_Goods goods;
     try {
-        ReadPluGoods(invalid, ';', goods);
-        FAIL() << "an invalid price was read";
-    } catch (const EPluValueError& error) {
-        EXPECT_EQ(error.LineNumber(), 3U);
-        EXPECT_EQ(error.what(), std::string("Ошибка: Неверное значение в строке 3 файла PLU"_cp1251));
+        ReadPluGoods(reader, ';', goods);
+        FAIL() << "an endless line was taken";
+    } catch (const EPluLineError& error) {
+        EXPECT_EQ(error.Fault(), ffTooLong);
+        EXPECT_EQ(error.LineNumber(), 1U);
     }
 }
 

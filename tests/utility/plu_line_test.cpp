@@ -66,22 +66,54 @@ TEST(ParsePluLine, ReadsWhatFormatPluLineWrote)
     EXPECT_EQ(ParsePluLine(std::string_view(MilkLine).substr(0, MilkLine.size() - 2), ';'), milk);
 }
 
-TEST(ParsePluLine, TakesBlankNumbersAsZeroAndCutsTexts)
+TEST(ParsePluLine, TakesBlankNumbersAsZeroAndTheRegistersLimits)
 {
-    EXPECT_EQ(ParsePluLine("", ';'), Item(0, "", 0, "", 0, 0));
-    EXPECT_EQ(ParsePluLine("  ;;   ;;  ;   ", ';'), Item(0, "", 0, "", 0, 0));
-    EXPECT_EQ(ParsePluLine("$10;12345678901234567;0.00005;Name that is far too long;300; 2.5e0", ';'),
-              Item(16, "1234567890123", 0, "Name that is far", 44, 2.5));
-    EXPECT_EQ(ParsePluLine("70000;;;;-1;", ';'), Item(4464, "", 0, "", 255, 0));
-    EXPECT_EQ(ParsePluLine("7;;3", ';'), Item(7, "", 0, "", 0, 3));
+    EXPECT_EQ(ParsePluLine("1;;   ;;  ;   ", ';'), Item(1, "", 0, "", 0, 0));
+    EXPECT_EQ(ParsePluLine("$FA0;1234567890123;4294967295.4999;0123456789ABCDEF;255; 4294967.295", ';'),
+              Item(4000, "1234567890123", 42949672954999, "0123456789ABCDEF", 255, 4294967.295));
+    EXPECT_EQ(ParsePluLine("7;;;;;3;", ';'), std::nullopt);  // a sixth separator belongs to the quantity
 }
 
-TEST(ParsePluLine, RefusesAFieldThatIsNeitherBlankNorANumber)
+TEST(ParsePluLine, RefusesWhatTheRegisterWouldNotGetAsWritten)
 {
-    for (const std::string_view line : {"abc;;;;;", "1 ;;;;;",  // trailing blanks make a code invalid
-                                        "1;;12,50;;;", "1;;x;;;", "1;;;;1.5;", "1;;;;;1,000", "1;;;;;1;2", "1;;;;;--1",
-                                        "1;;1e999;;;", "1;;;;;1e999"}) {
-        EXPECT_EQ(ParsePluLine(line, ';'), std::nullopt) << line;
+    const struct {
+        std::string_view Line;
+        TPluLineFault Fault;
+    } cases[] = {
+        {"", pfFieldCount},
+        {"7;;3", pfFieldCount},  // a half-written line
+        {"1;2;3;4;5", pfFieldCount},
+        {"abc;;;;;", pfNumber},
+        {"1 ;;;;;", pfNumber},  // trailing blanks make a code invalid
+        {"1;;12,50;;;", pfNumber},
+        {"1;;x;;;", pfNumber},
+        {"1;;;;1.5;", pfNumber},
+        {"1;;;;;1,000", pfNumber},
+        {"1;;;;;--1", pfNumber},
+        {"1;;1e999;;;", pfNumber},
+        {"1;;;;;1e999", pfNumber},
+        {";;;;;", pfCode},
+        {"0;;;;;", pfCode},
+        {"4001;;;;;", pfCode},
+        {"65537;;;;;", pfCode},  // its low 16 bits would be code 1
+        {"-1;;;;;", pfCode},
+        {"1;12345678901234;;;;", pfBarcode},
+        {"1;;-5;;;", pfPrice},
+        {"1;;-0.01;;;", pfPrice},
+        {"1;;4294967295.5;;;", pfPrice},  // rounds to a unit beyond the field
+        {"1;;1e12;;;", pfPrice},
+        {"1;;;0123456789ABCDEFG;;", pfName},
+        {"1;;;;256;", pfGroup},
+        {"1;;;;258;", pfGroup},  // its low byte would be group 2
+        {"1;;;;-1;", pfGroup},
+        {"1;;;;;-1", pfQuantity},
+        {"1;;;;;5000000.5", pfQuantity},
+        {"1;;;;;4294967.2955", pfQuantity},
+    };
+    for (const auto& c : cases) {
+        TPluLineFault fault = pfNone;
+        EXPECT_EQ(ParsePluLine(c.Line, ';', fault), std::nullopt) << c.Line;
+        EXPECT_EQ(fault, c.Fault) << c.Line;
     }
 }
 

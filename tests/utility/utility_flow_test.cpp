@@ -239,11 +239,12 @@ TEST_F(UtilityFlow, LoadWritesThePluFile)
     EXPECT_EQ(Record(), "load\nLoadGoods 2 19200 3\nunload\n");
 }
 
-TEST_F(UtilityFlow, LoadWithAnEmptyNameWritesToStandardOutput)
+TEST_F(UtilityFlow, LoadWithAnEmptyNameWritesToStandardOutputAndTellsTheRestOnStandardError)
 {
     SetGoods({MilkEntry, BreadEntry});
     const TProcessResult result = Run({"/p1", "/b9600", "/n1", "/s59", "/l"});
-    EXPECT_EQ(TextOf(result), Banner + Reading + MilkLine + BreadLine + Success);
+    EXPECT_EQ(result.Output, MilkLine + BreadLine);
+    EXPECT_EQ(result.Errors, Banner + Reading + Success);
     EXPECT_EQ(result.ExitCode, 0);
 }
 
@@ -344,21 +345,20 @@ TEST_F(UtilityFlow, LoadOfAFullTableDrawsTheBarAgainstFourThousand)
 
 TEST_F(UtilityFlow, WriteSendsTheFileToTheRegister)
 {
-    // A file as /l writes it, a short line, an empty line and a bare LF end.
-    WriteFileBytes(Path("plu.txt"), MilkLine + BreadLine + "7;;3\n\n" + "$A;x;0.5;y;2;0.25");
+    // A file as /l writes it, a blank line, which is skipped, and a bare LF
+    // end.
+    WriteFileBytes(Path("plu.txt"), MilkLine + BreadLine + "\n  \n" + "$A;x;0.5;y;2;0.25");
     const TProcessResult result = Run({"/p4", "/b9600", "/n2", "/s59", "/wplu.txt"});
     EXPECT_EQ(TextOf(result), Banner + Writing + Success);
     EXPECT_EQ(result.ExitCode, 0);
     EXPECT_EQ(Record(),
-              "load\nWriteGoods 4 9600 2 5\n"
+              "load\nWriteGoods 4 9600 2 3\n"
               "  1|          123|125000|" +
                   std::string("Молоко          "_cp1251) +
                   "|1|1\n"
                   "  2|4600000000002|350000|" +
                   std::string("Хлеб ржаной     "_cp1251) +
                   "|12|2.5\n"
-                  "  7||0||0|3\n"
-                  "  0||0||0|0\n"
                   "  10|x|5000|y|2|0.25\n"
                   "unload\n");
 }
@@ -372,10 +372,10 @@ TEST_F(UtilityFlow, WriteReadsStandardInputForAnEmptyName)
     EXPECT_EQ(Record(), "load\nWriteGoods 1 9600 1 1\n  1||15000||0|2\nunload\n");
 }
 
-TEST_F(UtilityFlow, WriteSendsAtMostTheTable)
+TEST_F(UtilityFlow, WriteSendsTheWholeTableAndRefusesMore)
 {
     std::string content;
-    for (int code = 1; code <= 4003; ++code) {
+    for (int code = 1; code <= 4000; ++code) {
         content += std::to_string(code) + ";;;;;\r\n";
     }
     WriteFileBytes(Path("plu.txt"), content);
@@ -384,7 +384,13 @@ TEST_F(UtilityFlow, WriteSendsAtMostTheTable)
     const std::string record = Record();
     EXPECT_EQ(record.substr(0, record.find("\n  1|")), "load\nWriteGoods 1 9600 1 4000");
     EXPECT_NE(record.find("\n  4000|"), std::string::npos);
-    EXPECT_EQ(record.find("\n  4001|"), std::string::npos);
+    std::filesystem::remove(Path("record.txt"));
+
+    WriteFileBytes(Path("plu.txt"), content + "4001;;;;;\r\n");
+    const TProcessResult refused = Run({"/p1", "/b9600", "/n1", "/s59", "/wplu.txt"});
+    EXPECT_EQ(refused.Output, Banner + "\nОшибка: Товаров больше 4000 в строке 4001 файла PLU\n");
+    EXPECT_EQ(refused.ExitCode, 1);
+    EXPECT_EQ(Record(), "load\nunload\n");
 }
 
 TEST_F(UtilityFlow, WriteThatCannotReadTheWholeFileSendsNothing)
@@ -398,7 +404,7 @@ TEST_F(UtilityFlow, WriteThatCannotReadTheWholeFileSendsNothing)
     } cases[] = {
         {"/wmissing.txt", "\nFile not found\n"},
         {"/w.", "\nFile access denied\n"},
-        {"/wempty.txt", ""},  // an empty file: nothing to do, nothing said
+        {"/wempty.txt", "\nОшибка: В файле PLU нет товаров\n"},  // nothing to do, and why
         {"/wcomma.txt", "\nОшибка: Неверное значение в строке 2 файла PLU\n"},
         {"/wtea.txt", "\nОшибка: Символ без кодировки Windows-1251 в строке 2 файла PLU\n"},
         {"/wno-folder/plu.txt", "\nPath not found\n"},
@@ -445,7 +451,7 @@ TEST_F(UtilityFlow, WriteTellsTheRegistersRefusal)
 
 TEST_F(UtilityFlow, WriteDrawsTheBarAgainstTheNumberOfEntries)
 {
-    WriteFileBytes(Path("plu.txt"), "1\n2\n3\n4\n");
+    WriteFileBytes(Path("plu.txt"), "1;;;;;\n2;;;;;\n3;;;;;\n4;;;;;\n");
     const std::optional<TProcessResult> result =
         RunHeldAt(2, Utf8Bar(30), {"/p1", "/b9600", "/n1", "/s59", "/wplu.txt"});
     ASSERT_TRUE(result);

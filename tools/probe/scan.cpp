@@ -6,6 +6,7 @@
 
 #include "driver/common/error_text.h"
 #include "driver/platform/serial_device.h"
+#include "driver/platform/terminal_devices.h"
 #include "zarvik12m/error.h"
 
 namespace zarvik12m::probe {
@@ -92,6 +93,11 @@ std::vector<TDeviceOutcome> ScanDevices(const std::vector<TCandidateDevice>& dev
         outcome.Device = device;
         if (IsConsoleOrOwnTerminal(device.Path)) {
             outcome.State = dsConsole;
+            continue;
+        }
+        // Someone works on it (a shell's terminal): its settings stay theirs.
+        if (IsTerminalOfAnotherProcess(device.Path)) {
+            outcome.State = dsBusy;
             continue;
         }
         outcome.State = Access(device.Path, outcome.Reason);

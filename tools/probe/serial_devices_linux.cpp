@@ -1,20 +1,17 @@
 #include <stdlib.h>  // NOLINT(modernize-deprecated-headers): POSIX setenv
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <tuple>
 #include <vector>
 
+#include "driver/platform/terminal_devices.h"
 #include "tools/probe/serial_devices.h"
 
 namespace zarvik12m::probe {
@@ -62,66 +59,6 @@ std::optional<unsigned> NumberIn(std::string_view name, std::string_view family)
         return std::nullopt;
     }
     return number;
-}
-
-bool DeviceNumber(const std::string& path, dev_t& number)
-{
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) {
-        return false;
-    }
-    number = status.st_rdev;
-    return true;
-}
-
-// The controlling terminal's device number, from /proc/self/stat.
-std::optional<dev_t> ControllingTerminal()
-{
-    std::ifstream file("/proc/self/stat");
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const std::size_t close = text.rfind(')');
-    if (close == std::string::npos) {
-        return std::nullopt;
-    }
-    // After the command's name: state, parent, group, session, terminal.
-    std::istringstream fields(text.substr(close + 1));
-    std::string state;
-    long long parent = 0;
-    long long group = 0;
-    long long session = 0;
-    long long terminal = 0;
-    if (!(fields >> state >> parent >> group >> session >> terminal) || terminal == 0) {
-        return std::nullopt;
-    }
-    const auto value = static_cast<unsigned long long>(terminal);
-    return makedev((value >> 8U) & 0xFFFU, (value & 0xFFU) | ((value >> 12U) & 0xFFF00U));
-}
-
-// The consoles the kernel writes to ("ttyS0 -W- (EC p a) 4:64").
-std::set<dev_t> SystemConsoles()
-{
-    std::set<dev_t> consoles;
-    dev_t number = 0;
-    if (DeviceNumber("/dev/console", number)) {
-        consoles.insert(number);
-    }
-    std::ifstream file("/proc/consoles");
-    std::string line;
-    while (std::getline(file, line)) {
-        const std::size_t space = line.find_last_of(' ');
-        const std::string last = line.substr(space == std::string::npos ? 0 : space + 1);
-        unsigned major = 0;
-        unsigned minor = 0;
-        const char* begin = last.data();
-        const char* end = last.data() + last.size();
-        const auto [colon, failure] = std::from_chars(begin, end, major);
-        if (failure != std::errc() || colon == end || *colon != ':' ||
-            std::from_chars(colon + 1, end, minor).ec != std::errc()) {
-            continue;
-        }
-        consoles.insert(makedev(major, minor));
-    }
-    return consoles;
 }
 
 }  // namespace
@@ -182,18 +119,7 @@ std::vector<TCandidateDevice> NamedDevices(const std::vector<std::string>& paths
 
 bool IsConsoleOrOwnTerminal(const std::string& path)
 {
-    dev_t number = 0;
-    if (!DeviceNumber(path, number)) {
-        return false;
-    }
-    dev_t tty = 0;
-    if (DeviceNumber("/dev/tty", tty) && number == tty) {
-        return true;
-    }
-    if (const std::optional<dev_t> own = ControllingTerminal(); own && *own == number) {
-        return true;
-    }
-    return SystemConsoles().contains(number);
+    return IsOwnTerminal(path) || IsSystemConsole(path);
 }
 
 void RouteComPortOne(const std::string& path)

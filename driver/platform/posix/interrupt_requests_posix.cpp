@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM as interrupt requests. The handler does only what a
+// SIGINT, SIGTERM and SIGHUP as interrupt requests. The handler does only what a
 // signal handler may: it flips a lock-free atomic flag and writes one byte
 // into a pipe (or, for a second request, restores the default action and
 // raises the signal again, which then ends the process once the handler has
@@ -21,7 +21,7 @@ namespace zarvik12m {
 
 namespace {
 
-constexpr std::array<int, 2> RequestSignals = {SIGINT, SIGTERM};
+constexpr std::array<int, 3> RequestSignals = {SIGINT, SIGTERM, SIGHUP};
 
 constexpr char RequestByte = 'r';
 constexpr char WakeByte = 'w';
@@ -56,6 +56,17 @@ extern "C" void OnRequestSignal(int signalNumber)
         static_cast<void>(::write(WakePipe[1], &RequestByte, 1));
     }
     errno = savedError;
+}
+
+// The first request that came while deferred, or 0.
+std::atomic<int> DeferredSignal{0};
+std::atomic<bool> Deferring{false};
+std::array<TCaughtSignal, RequestSignals.size()> DeferredFrom{};
+
+extern "C" void OnDeferredSignal(int signalNumber)
+{
+    int none = 0;
+    DeferredSignal.compare_exchange_strong(none, signalNumber);
 }
 
 bool MakeWakePipe() noexcept
@@ -131,6 +142,48 @@ void ReleaseInterruptRequests() noexcept
             static_cast<void>(::sigaction(RequestSignals[i], &caught.Previous, nullptr));
             caught.Caught = false;
         }
+    }
+}
+
+TInterruptDeferral::TInterruptDeferral() noexcept
+{
+    if (Deferring.exchange(true)) {
+        return;
+    }
+    FActive = true;
+    DeferredSignal.store(0);
+    struct sigaction deferrer {};
+    deferrer.sa_handler = OnDeferredSignal;
+    deferrer.sa_flags = SA_RESTART;
+    sigemptyset(&deferrer.sa_mask);
+    for (const int signalNumber : RequestSignals) {
+        sigaddset(&deferrer.sa_mask, signalNumber);
+    }
+    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
+        TCaughtSignal& from = DeferredFrom[i];
+        from.Caught = false;
+        if (::sigaction(RequestSignals[i], nullptr, &from.Previous) != 0 || from.Previous.sa_handler == SIG_IGN) {
+            continue;
+        }
+        from.Caught = ::sigaction(RequestSignals[i], &deferrer, nullptr) == 0;
+    }
+}
+
+TInterruptDeferral::~TInterruptDeferral()
+{
+    if (!FActive) {
+        return;
+    }
+    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
+        TCaughtSignal& from = DeferredFrom[i];
+        if (from.Caught) {
+            static_cast<void>(::sigaction(RequestSignals[i], &from.Previous, nullptr));
+            from.Caught = false;
+        }
+    }
+    Deferring.store(false);
+    if (const int signalNumber = DeferredSignal.exchange(0); signalNumber != 0) {
+        static_cast<void>(::raise(signalNumber));
     }
 }
 

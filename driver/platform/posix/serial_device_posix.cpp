@@ -17,6 +17,7 @@
 
 #include "driver/platform/posix/serial_device_line.h"
 #include "driver/platform/posix/serial_device_termios2.h"
+#include "driver/platform/terminal_devices.h"
 
 namespace zarvik12m {
 
@@ -33,17 +34,28 @@ void Discard(int handle) noexcept
     errno = error;
 }
 
+constexpr int LowLatency = ASYNC_LOW_LATENCY;
+
 // USB adapters hold received bytes back for up to 16 ms unless asked for
 // low latency; a device that knows no such setting is served as it is.
-void RequestLowLatency(int handle) noexcept
+// Whether the setting was changed (to be undone at the close).
+bool RequestLowLatency(int handle) noexcept
 {
-    constexpr int LowLatency = ASYNC_LOW_LATENCY;
     serial_struct info{};
     if (ioctl(handle, TIOCGSERIAL, &info) != 0 || (info.flags & LowLatency) != 0) {
-        return;
+        return false;
     }
     info.flags |= LowLatency;
-    static_cast<void>(ioctl(handle, TIOCSSERIAL, &info));
+    return ioctl(handle, TIOCSSERIAL, &info) == 0;
+}
+
+void DropLowLatency(int handle) noexcept
+{
+    serial_struct info{};
+    if (ioctl(handle, TIOCGSERIAL, &info) == 0) {
+        info.flags &= ~LowLatency;
+        static_cast<void>(ioctl(handle, TIOCSSERIAL, &info));
+    }
 }
 
 // A device without modem lines (a pseudo-terminal, some adapters) refuses
@@ -79,6 +91,9 @@ struct TSerialDevice::TSystemState {
     std::atomic<std::uint32_t> EventMask{0};
     std::size_t InputQueueSize = 0;
     TSerialTimeouts Timeouts;
+    // The device's settings as they were found, put back at the close.
+    serial_device::TSavedLine FoundLine;
+    bool LowLatencySet = false;
 
     bool EnsureWakeUp()
     {
@@ -106,6 +121,11 @@ bool TSerialDevice::Open(const std::string& path)
     if (IsOpen()) {
         return Failure(EBUSY);
     }
+    // The machine's console is nobody's register line: its settings and
+    // what is sent there would land on the system's screen.
+    if (IsSystemConsole(path)) {
+        return Failure(EBUSY);
+    }
     const int handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0) {
         return false;
@@ -123,7 +143,8 @@ bool TSerialDevice::Open(const std::string& path)
         Discard(handle);
         return false;
     }
-    RequestLowLatency(handle);
+    serial_device::SaveLine(handle, FState->FoundLine);
+    FState->LowLatencySet = RequestLowLatency(handle);
     FState->Handle = handle;
     FState->EventMask.store(0);
     FState->InputQueueSize = 0;
@@ -137,6 +158,12 @@ void TSerialDevice::Close() noexcept
     // either way. The exclusive mode is dropped first, because it stays with
     // the terminal while anyone else still has it open.
     if (FState->Handle >= 0) {
+        serial_device::RestoreLine(FState->Handle, FState->FoundLine);
+        FState->FoundLine.Valid = false;
+        if (FState->LowLatencySet) {
+            DropLowLatency(FState->Handle);
+            FState->LowLatencySet = false;
+        }
         static_cast<void>(ioctl(FState->Handle, TIOCNXCL));
         static_cast<void>(close(FState->Handle));
         FState->Handle = -1;

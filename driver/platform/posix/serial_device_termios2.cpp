@@ -3,6 +3,8 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+#include <cstring>
+
 namespace zarvik12m::serial_device {
 
 bool SetArbitraryBaudRate(int handle, std::uint32_t baudRate)
@@ -16,6 +18,28 @@ bool SetArbitraryBaudRate(int handle, std::uint32_t baudRate)
     line.c_ispeed = baudRate;
     line.c_ospeed = baudRate;
     return ioctl(handle, TCSETS2, &line) == 0;
+}
+
+static_assert(sizeof(termios2) <= sizeof(TSavedLine::Bytes), "the saved line holds a termios2");
+
+bool SaveLine(int handle, TSavedLine& saved)
+{
+    termios2 line{};
+    saved.Valid = ioctl(handle, TCGETS2, &line) == 0;
+    if (saved.Valid) {
+        std::memcpy(saved.Bytes.data(), &line, sizeof line);
+    }
+    return saved.Valid;
+}
+
+void RestoreLine(int handle, const TSavedLine& saved)
+{
+    if (!saved.Valid) {
+        return;
+    }
+    termios2 line{};
+    std::memcpy(&line, saved.Bytes.data(), sizeof line);
+    static_cast<void>(ioctl(handle, TCSETS2, &line));
 }
 
 bool ReadBaudRate(int handle, std::uint32_t& inputRate, std::uint32_t& outputRate)

@@ -65,6 +65,12 @@ TFileHandle OpenFileForAppending(const std::string& fileName, int& error) noexce
         error = LastError();
         return {};
     }
+    // Only a file on disk is a log: a device name (CON, COM1) is let go.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        error = ERROR_INVALID_FUNCTION;
+        return {};
+    }
     error = 0;
     return TFileHandle(reinterpret_cast<TNativeFile>(file));  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
 }

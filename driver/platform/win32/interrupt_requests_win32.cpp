@@ -79,4 +79,10 @@ void ReleaseInterruptRequests() noexcept
     }
 }
 
+// The console's requests come on a thread of their own and have no
+// default to wait for here: nothing is deferred.
+TInterruptDeferral::TInterruptDeferral() noexcept = default;
+
+TInterruptDeferral::~TInterruptDeferral() = default;
+
 }  // namespace zarvik12m
