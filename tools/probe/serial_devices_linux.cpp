@@ -3,7 +3,9 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,6 +17,7 @@
 #include <tuple>
 #include <vector>
 
+#include "driver/common/cp1251.h"
 #include "tools/probe/serial_devices.h"
 
 namespace zarvik12m::probe {
@@ -22,6 +25,7 @@ namespace zarvik12m::probe {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace zarvik12m::literals;
 
 constexpr const char* ByIdFolder = "/dev/serial/by-id";
 constexpr std::string_view Families[] = {"ttyUSB", "ttyACM", "ttyS"};
@@ -200,6 +204,44 @@ void RouteComPortOne(const std::string& path)
 {
     // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread reads the environment meanwhile
     static_cast<void>(setenv("ZARVIK12M_COM1", path.c_str(), 1));
+}
+
+std::string OpenablePath(const std::string& path)
+{
+    return path;
+}
+
+std::string SearchedDevicesText()
+{
+    return std::string(
+        "ссылки\n                  /dev/serial/by-id/*, затем /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*"_cp1251);
+}
+
+TOpenFailure LastOpenFailure(std::string& reason)
+{
+    const int error = errno;
+    reason = std::strerror(error);  // NOLINT(concurrency-mt-unsafe): the one thread that asks
+    switch (error) {
+    case EBUSY:
+        return ofBusy;
+    case EACCES:
+    case EPERM:
+        return ofDenied;
+    case ENOENT:
+        return ofMissing;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case ENOTTY:
+        return ofNotAPort;
+    default:
+        return ofOther;
+    }
+}
+
+TShellSyntax NativeShellSyntax()
+{
+    return ssPosix;
 }
 
 }  // namespace zarvik12m::probe
