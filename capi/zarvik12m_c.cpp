@@ -6,6 +6,7 @@
 #include "zarvik12m/zarvik12m.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -18,6 +19,24 @@
 #include "capi/goods_rules.h"
 #include "driver/common/cp1251.h"
 #include "zarvik12m/exports.h"
+
+// The records are laid out alike by every build, 32- and 64-bit, Linux and
+// Windows: callers in other languages (the Python package among them)
+// describe them field by field, whatever the width of their host.
+static_assert(offsetof(zarvik12m_goods_item, code) == 0);
+static_assert(offsetof(zarvik12m_goods_item, barcode) == 2);
+static_assert(offsetof(zarvik12m_goods_item, price) == 16);
+static_assert(offsetof(zarvik12m_goods_item, name) == 24);
+static_assert(offsetof(zarvik12m_goods_item, group) == 73);
+static_assert(offsetof(zarvik12m_goods_item, quantity) == 80);
+static_assert(sizeof(zarvik12m_goods_item) == 88);
+static_assert(offsetof(zarvik12m_properties, device_name) == 0);
+static_assert(offsetof(zarvik12m_properties, serial_number) == 64);
+static_assert(offsetof(zarvik12m_properties, max_goods) == 78);
+static_assert(sizeof(zarvik12m_properties) == 80);
+static_assert(offsetof(zarvik12m_error, code) == 0);
+static_assert(offsetof(zarvik12m_error, message) == 4);
+static_assert(sizeof(zarvik12m_error) == 516);
 
 namespace {
 
@@ -149,8 +168,9 @@ void CheckLineArguments(std::uint8_t port, std::int32_t baud, std::uint8_t net)
 
 extern "C" {
 
-ZARVIK12M_C_API int zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_goods_item* items,
-                                         size_t capacity, uint16_t* count, zarvik12m_error* error)
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net,
+                                                        zarvik12m_goods_item* items, size_t capacity, uint16_t* count,
+                                                        zarvik12m_error* error)
 {
     if (count != nullptr) {
         *count = 0;
@@ -185,8 +205,9 @@ ZARVIK12M_C_API int zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net
     });
 }
 
-ZARVIK12M_C_API int zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t net, const zarvik12m_goods_item* items,
-                                          uint16_t count, zarvik12m_error* error)
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t net,
+                                                         const zarvik12m_goods_item* items, uint16_t count,
+                                                         zarvik12m_error* error)
 {
     if (items == nullptr && count != 0) {
         return Report(error, ZARVIK12M_ERROR_OTHER, "zarvik12m_write_goods: нулевой указатель");
@@ -207,7 +228,8 @@ ZARVIK12M_C_API int zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t ne
     });
 }
 
-ZARVIK12M_C_API int zarvik12m_clear_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_error* error)
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_clear_goods(uint8_t port, int32_t baud, uint8_t net,
+                                                         zarvik12m_error* error)
 {
     return Guarded(error, [&] {
         CheckLineArguments(port, baud, net);
@@ -215,8 +237,8 @@ ZARVIK12M_C_API int zarvik12m_clear_goods(uint8_t port, int32_t baud, uint8_t ne
     });
 }
 
-ZARVIK12M_C_API int zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t net, zarvik12m_properties* properties,
-                                             zarvik12m_error* error)
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t net,
+                                                            zarvik12m_properties* properties, zarvik12m_error* error)
 {
     if (properties == nullptr) {
         return Report(error, ZARVIK12M_ERROR_OTHER, "zarvik12m_get_properties: нулевой указатель");
@@ -241,22 +263,22 @@ ZARVIK12M_C_API int zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t
     });
 }
 
-ZARVIK12M_C_API int32_t zarvik12m_progress_position(uint8_t port)
+ZARVIK12M_C_API int32_t ZARVIK12M_CALL zarvik12m_progress_position(uint8_t port)
 {
     return GetProgressPosition(port);
 }
 
-ZARVIK12M_C_API int32_t zarvik12m_progress_max(uint8_t port)
+ZARVIK12M_C_API int32_t ZARVIK12M_CALL zarvik12m_progress_max(uint8_t port)
 {
     return GetProgressMax(port);
 }
 
-ZARVIK12M_C_API void zarvik12m_progress_stop(uint8_t port)
+ZARVIK12M_C_API void ZARVIK12M_CALL zarvik12m_progress_stop(uint8_t port)
 {
     ProgressProcessStop(port);
 }
 
-ZARVIK12M_C_API const char* zarvik12m_version(void)
+ZARVIK12M_C_API const char* ZARVIK12M_CALL zarvik12m_version(void)
 {
     return ZARVIK12M_C_VERSION;
 }

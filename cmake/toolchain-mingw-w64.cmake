@@ -1,20 +1,9 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64, POSIX threads
 # variant (std::thread and friends need it):
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(_zarvik12m_mingw x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${_zarvik12m_mingw}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_zarvik12m_mingw}-g++-posix)
-set(CMAKE_RC_COMPILER ${_zarvik12m_mingw}-windres)
-set(CMAKE_OBJDUMP ${_zarvik12m_mingw}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${_zarvik12m_mingw})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)
 
 # The tests run under Wine.
 find_program(ZARVIK12M_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)

@@ -43,6 +43,19 @@ extern "C" {
 #define ZARVIK12M_C_API
 #endif
 
+/* The calling convention of every zarvik12m_* function. 32-bit Windows:
+ * __stdcall, which the 32-bit hosts of that system (point-of-sale
+ * programs, office macros, scripting hosts) expect, exported from
+ * zarvik12m-c.dll under the plain names zarvik12m_load_goods and so on
+ * (no _name@N decoration); from such a host declare the functions as
+ * stdcall, from Python load the DLL with ctypes.WinDLL. Everywhere else
+ * the system's one convention: nothing changes. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define ZARVIK12M_CALL __stdcall
+#else
+#define ZARVIK12M_CALL
+#endif
+
 /* The number of goods numbers the register's table holds (1..4000): an
  * array of this many entries reads every possible table. */
 #define ZARVIK12M_MAX_GOODS 4000
@@ -85,8 +98,9 @@ typedef struct zarvik12m_error {
  * the register does not hold, into items, which has room for capacity
  * entries. On every return, also after a failure, *count entries are
  * valid. A table longer than capacity fills items and fails with -1. */
-ZARVIK12M_C_API int zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_goods_item* items,
-                                         size_t capacity, uint16_t* count, zarvik12m_error* error);
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net,
+                                                        zarvik12m_goods_item* items, size_t capacity, uint16_t* count,
+                                                        zarvik12m_error* error);
 
 /* Writes entries 0 .. count - 1 into the register, in order. The whole
  * table is checked first: one that the register could not give back as it
@@ -98,27 +112,29 @@ ZARVIK12M_C_API int zarvik12m_load_goods(uint8_t port, int32_t baud, uint8_t net
  * Ђ Ѓ ‚ ѓ „, Ё, ё and А..я; quantities 0..4294967.295 with at most three
  * decimals. After a register failure the entries before the failing one
  * stay written. */
-ZARVIK12M_C_API int zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t net, const zarvik12m_goods_item* items,
-                                          uint16_t count, zarvik12m_error* error);
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_write_goods(uint8_t port, int32_t baud, uint8_t net,
+                                                         const zarvik12m_goods_item* items, uint16_t count,
+                                                         zarvik12m_error* error);
 
 /* Deletes the register's goods table. */
-ZARVIK12M_C_API int zarvik12m_clear_goods(uint8_t port, int32_t baud, uint8_t net, zarvik12m_error* error);
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_clear_goods(uint8_t port, int32_t baud, uint8_t net,
+                                                         zarvik12m_error* error);
 
 /* Fills the record with the device's name, factory number and table size. */
-ZARVIK12M_C_API int zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t net, zarvik12m_properties* properties,
-                                             zarvik12m_error* error);
+ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_get_properties(uint8_t port, int32_t baud, uint8_t net,
+                                                            zarvik12m_properties* properties, zarvik12m_error* error);
 
 /* The port's progress: commands begun by the running (or last) operation,
  * and its maximum. 0 for a port without a slot. */
-ZARVIK12M_C_API int32_t zarvik12m_progress_position(uint8_t port);
-ZARVIK12M_C_API int32_t zarvik12m_progress_max(uint8_t port);
+ZARVIK12M_C_API int32_t ZARVIK12M_CALL zarvik12m_progress_position(uint8_t port);
+ZARVIK12M_C_API int32_t ZARVIK12M_CALL zarvik12m_progress_max(uint8_t port);
 
 /* Asks the port's running operation to stop before its next command; it
  * then fails with -300. */
-ZARVIK12M_C_API void zarvik12m_progress_stop(uint8_t port);
+ZARVIK12M_C_API void ZARVIK12M_CALL zarvik12m_progress_stop(uint8_t port);
 
 /* The library's version, "1.0.0". */
-ZARVIK12M_C_API const char* zarvik12m_version(void);
+ZARVIK12M_C_API const char* ZARVIK12M_CALL zarvik12m_version(void);
 
 #ifdef __cplusplus
 }

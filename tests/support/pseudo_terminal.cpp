@@ -19,10 +19,8 @@ namespace {
 TPortVariable::TPortVariable(std::uint8_t portNumber, const std::string& path)
     : FName("ZARVIK12M_COM" + std::to_string(portNumber))
 {
-    if (setenv(FName.c_str(), path.c_str(), 1) != 0) {
-        ThrowSystemError("setenv");
-    }
-    // The Windows utility under Wine reaches the device through its prefix.
+    // The Windows utility under Wine reaches the device through its prefix;
+    // the variable would name a Linux file to it, which Windows cannot open.
     const char* prefix = std::getenv("WINEPREFIX");                              // NOLINT(concurrency-mt-unsafe)
     const char* windowsUtility = std::getenv("ZARVIK12M_TEST_WINDOWS_UTILITY");  // NOLINT(concurrency-mt-unsafe)
     if (prefix != nullptr && windowsUtility != nullptr && *windowsUtility != '\0') {
@@ -30,16 +28,21 @@ TPortVariable::TPortVariable(std::uint8_t portNumber, const std::string& path)
         std::error_code ignored;
         std::filesystem::remove(FWineLink, ignored);
         std::filesystem::create_symlink(path, FWineLink);
+        return;
+    }
+    if (setenv(FName.c_str(), path.c_str(), 1) != 0) {
+        ThrowSystemError("setenv");
     }
 }
 
 TPortVariable::~TPortVariable()
 {
-    static_cast<void>(unsetenv(FName.c_str()));
     if (!FWineLink.empty()) {
         std::error_code ignored;
         std::filesystem::remove(FWineLink, ignored);
+        return;
     }
+    static_cast<void>(unsetenv(FName.c_str()));
 }
 
 }  // namespace zarvik12m::testing

@@ -16,7 +16,9 @@ using TBytes = std::vector<std::uint8_t>;
 // the slave by its path, the test plays the far end on the master.
 using TPseudoTerminal = zarvik12m::TPseudoTerminal;
 
-// Points COM port N at a device file for the object's lifetime.
+// Points COM port N at a device file for the object's lifetime: through
+// ZARVIK12M_COM<N>, or, where the Windows utility runs under Wine, through
+// the prefix's dosdevices link com<N> alone.
 class TPortVariable {
 public:
     TPortVariable(std::uint8_t portNumber, const std::string& path);

@@ -382,16 +382,36 @@ TEST_F(UtilityEndToEnd, ReadingKeepsTheFilesModeOwnerAndProtection)
     }
 }
 
+TEST(UtilityEndToEndThroughAVariable, PortOnesVariableNamesAnotherDevice)
+{
+    // Port 1 opens what ZARVIK12M_COM1 names: under Wine the COM7 that the
+    // prefix's registry maps (to the emulator's line here), on Linux the
+    // line's file.
+    const TTempDirectory directory;
+    emulator::TEmulator register7;
+    register7.SetGoodsTable(emulator::GenerateGoods(7));
+    const testing::TWineMappedPort mapped(register7.SlavePath());
+    testing::TProcessOptions options =
+        UtilityOptions({"/p1", "/b115200", "/n1", Separator, "/lplu.txt"}, directory.Path());
+    options.Environment["ZARVIK12M_COM1"] =
+        testing::UtilityRunsUnderWine() ? "COM" + std::to_string(testing::WineMappedPort) : register7.SlavePath();
+    const TProcessResult read = RunUtility(options);
+    EXPECT_EQ(read.ExitCode, 0) << read.Output;
+    EXPECT_TRUE(read.Output.ends_with(Success)) << read.Output;
+    EXPECT_EQ(ReadFileBytes(directory.Path() / "plu.txt"),
+              emulator::FormatPluText(AsDelivered(register7.GoodsTable()), ';'));
+}
+
 TEST(UtilityEndToEndWithoutRegister, AMissingDeviceIsNamedInTheError)
 {
     const TTempDirectory directory;
-    // Port 7: no /dev/ttyS6 either, where Wine looks when the link leads
+    // Port 6: no /dev/ttyS5 either, where Wine looks when the link leads
     // nowhere.
-    const testing::TPortVariable variable(7, "/nonexistent/ttyZARVIK");
-    const TProcessResult result = RunUtility(UtilityOptions({"/p7", "/b9600", "/n1", "/c"}, directory.Path()));
+    const testing::TPortVariable variable(6, "/nonexistent/ttyZARVIK");
+    const TProcessResult result = RunUtility(UtilityOptions({"/p6", "/b9600", "/n1", "/c"}, directory.Path()));
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_TRUE(result.Output.ends_with("\n[COM7] Ошибка открытия порта: Не могу открыть порт \"" +
-                                        testing::ShownDeviceName(7, "/nonexistent/ttyZARVIK") + "\"\n"))
+    EXPECT_TRUE(result.Output.ends_with("\n[COM6] Ошибка открытия порта: Не могу открыть порт \"" +
+                                        testing::ShownDeviceName(6, "/nonexistent/ttyZARVIK") + "\"\n"))
         << result.Output;
     // The error is in the log of the folder the utility ran in.
     EXPECT_NE(ReadFileBytes(directory.Path() / "LogError.txt").find(" [ErrorCode-110] "), std::string::npos);

@@ -1,15 +1,22 @@
 #include "tools/probe/report.h"
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "driver/common/cp1251.h"
+#include "driver/platform/device_path.h"
 
 namespace zarvik12m::probe {
 
 namespace {
 
 using namespace zarvik12m::literals;
+
+// The highest port number that Zarvik12mPLU's /p takes.
+constexpr unsigned MaxUtilityPort = 32;
 
 // A word for the shell as it stands, quoted when it holds anything else.
 std::string ShellWord(const std::string& text)
@@ -26,6 +33,26 @@ std::string ShellWord(const std::string& text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return quoted + "'";
+}
+
+// The port number of a COM device name that the utility's /p takes (COM1 to
+// COM32, also with the "\\.\" prefix); none for any other name.
+std::optional<unsigned> UtilityPortNumber(std::string_view name)
+{
+    if (name.starts_with(R"(\\.\)")) {
+        name.remove_prefix(4);
+    }
+    if (!name.starts_with("COM")) {
+        return std::nullopt;
+    }
+    const std::string_view digits = name.substr(3);
+    unsigned number = 0;
+    const auto [end, failure] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (digits.empty() || failure != std::errc() || end != digits.data() + digits.size() || number < 1 ||
+        number > MaxUtilityPort || digits.front() == '0') {
+        return std::nullopt;
+    }
+    return number;
 }
 
 std::string DeviceText(const TCandidateDevice& device)
@@ -92,11 +119,22 @@ std::string AnsweringSpeeds(const TDeviceOutcome& outcome)
 
 }  // namespace
 
-std::string UtilityCommandLine(const TDeviceOutcome& outcome)
+std::string UtilityCommandLine(const TDeviceOutcome& outcome, TShellSyntax syntax)
 {
     const std::string& device = outcome.Device.ById.empty() ? outcome.Device.Path : outcome.Device.ById;
-    return "ZARVIK12M_COM1=" + ShellWord(device) + " Zarvik12mPLU /p1 /b" + std::to_string(outcome.FoundBaudRate) +
-           " /n" + std::to_string(outcome.FoundNetNumber) + " /s59 /lplu.txt";
+    const std::string settings = " /b" + std::to_string(outcome.FoundBaudRate) + " /n" +
+                                 std::to_string(outcome.FoundNetNumber) + " /s59 /lplu.txt";
+    if (syntax == ssPosix) {
+        return "ZARVIK12M_COM1=" + ShellWord(device) + " Zarvik12mPLU /p1" + settings;
+    }
+    // cmd: a COM port that the utility can name is named by its number;
+    // any other device through port 1's variable, quoted so that no space
+    // before the && becomes part of the value.
+    if (const std::optional<unsigned> number = UtilityPortNumber(device)) {
+        return "Zarvik12mPLU /p" + std::to_string(*number) + settings;
+    }
+    return "set \"ZARVIK12M_COM1=" + DevicePathFor("COM1", device.c_str(), dnWindows) + "\" && Zarvik12mPLU /p1" +
+           settings;
 }
 
 std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes, const TProbeOptions& options)
@@ -112,7 +150,7 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
                             std::to_string(outcome.FoundBaudRate) + std::string(" бод, сетевой номер "_cp1251) +
                             std::to_string(outcome.FoundNetNumber) + std::string(", заводской номер "_cp1251) +
                             outcome.SerialNumber);
-            lines.push_back("  " + UtilityCommandLine(outcome));
+            lines.push_back("  " + UtilityCommandLine(outcome, NativeShellSyntax()));
             continue;
         }
         if (outcome.State == dsProbed) {

@@ -9,8 +9,9 @@
 
 namespace zarvik12m::probe {
 
-// The command that reads the goods table of a register found.
-std::string UtilityCommandLine(const TDeviceOutcome& outcome);
+// The command that reads the goods table of a register found, as it is
+// typed in the shells of Linux or in cmd on Windows.
+std::string UtilityCommandLine(const TDeviceOutcome& outcome, TShellSyntax syntax);
 
 // What the user is told: a register found (and the command to use it),
 // a device that could not be used, something answering at another setting.

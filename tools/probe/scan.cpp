@@ -1,7 +1,5 @@
 #include "tools/probe/scan.h"
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
 
 #include "driver/common/error_text.h"
@@ -18,27 +16,22 @@ namespace {
 TDeviceState Access(const std::string& path, std::string& reason)
 {
     TSerialDevice device;
-    if (device.Open(path)) {
+    if (device.Open(OpenablePath(path))) {
         return dsProbed;
     }
-    const int error = errno;
-    reason = std::strerror(error);  // NOLINT(concurrency-mt-unsafe): the one thread that asks
-    switch (error) {
-    case EBUSY:
+    switch (LastOpenFailure(reason)) {
+    case ofBusy:
         return dsBusy;
-    case EACCES:
-    case EPERM:
+    case ofDenied:
         return dsDenied;
-    case ENOENT:
+    case ofMissing:
         return dsMissing;
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-    case ENOTTY:
+    case ofNotAPort:
         return dsNotAPort;
-    default:
-        return dsFailed;
+    case ofOther:
+        break;
     }
+    return dsFailed;
 }
 
 void ProbeDevice(TDeviceOutcome& outcome, const TProbeOptions& options, const TProgress& progress)

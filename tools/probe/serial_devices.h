@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,18 +8,23 @@
 
 namespace zarvik12m::probe {
 
-// A device to probe: the file opened and, where the system gives it one,
-// its stable name under /dev/serial/by-id.
+// A device to probe: the file (Linux) or COM device name (Windows) opened
+// and, where the system gives it one, its stable name under
+// /dev/serial/by-id.
 struct TCandidateDevice {
     std::string Path;
     std::string ById;
     bool Named = false;  // given on the command line rather than looked for
 };
 
-// Every /dev/serial/by-id link (by its target), then /dev/ttyUSB*,
+// Linux: every /dev/serial/by-id link (by its target), then /dev/ttyUSB*,
 // /dev/ttyACM* and /dev/ttyS* in the order of their numbers, each device
-// once.
+// once. Windows: the COM ports of the system's serial device map
+// (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM) in the order of their numbers.
 std::vector<TCandidateDevice> FindSerialDevices();
+
+// Where FindSerialDevices looks, for the help text (Windows-1251).
+std::string SearchedDevicesText();
 
 // The devices named on the command line, each with its by-id name.
 std::vector<TCandidateDevice> NamedDevices(const std::vector<std::string>& paths);
@@ -31,5 +37,29 @@ bool IsConsoleOrOwnTerminal(const std::string& path);
 // Makes the driver's COM port 1 open the device (ZARVIK12M_COM1), as the
 // printed command line does. Called while no port is open.
 void RouteComPortOne(const std::string& path);
+
+// The name under which the system opens the device: on Windows COM10 and
+// up need the "\\.\" prefix.
+std::string OpenablePath(const std::string& path);
+
+// Why a device could not be opened.
+enum TOpenFailure : std::uint8_t {
+    ofBusy,      // another program holds it
+    ofDenied,    // no permission
+    ofMissing,   // no such device
+    ofNotAPort,  // no serial port behind it
+    ofOther,
+};
+
+// Sorts the failure of the last TSerialDevice::Open of this thread, and
+// gives the system's text of it.
+TOpenFailure LastOpenFailure(std::string& reason);
+
+// How the commands that the probe prints are written: for the shells of
+// Linux, or for cmd on Windows.
+enum TShellSyntax : std::uint8_t { ssPosix, ssCmd };
+
+// This system's.
+TShellSyntax NativeShellSyntax();
 
 }  // namespace zarvik12m::probe

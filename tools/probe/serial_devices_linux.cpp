@@ -1,7 +1,9 @@
 #include <stdlib.h>  // NOLINT(modernize-deprecated-headers): POSIX setenv
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -11,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "driver/common/cp1251.h"
 #include "driver/platform/terminal_devices.h"
 #include "tools/probe/serial_devices.h"
 
@@ -19,6 +22,7 @@ namespace zarvik12m::probe {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace zarvik12m::literals;
 
 constexpr const char* ByIdFolder = "/dev/serial/by-id";
 constexpr std::string_view Families[] = {"ttyUSB", "ttyACM", "ttyS"};
@@ -126,6 +130,44 @@ void RouteComPortOne(const std::string& path)
 {
     // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread reads the environment meanwhile
     static_cast<void>(setenv("ZARVIK12M_COM1", path.c_str(), 1));
+}
+
+std::string OpenablePath(const std::string& path)
+{
+    return path;
+}
+
+std::string SearchedDevicesText()
+{
+    return std::string(
+        "ссылки\n                  /dev/serial/by-id/*, затем /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*"_cp1251);
+}
+
+TOpenFailure LastOpenFailure(std::string& reason)
+{
+    const int error = errno;
+    reason = std::strerror(error);  // NOLINT(concurrency-mt-unsafe): the one thread that asks
+    switch (error) {
+    case EBUSY:
+        return ofBusy;
+    case EACCES:
+    case EPERM:
+        return ofDenied;
+    case ENOENT:
+        return ofMissing;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case ENOTTY:
+        return ofNotAPort;
+    default:
+        return ofOther;
+    }
+}
+
+TShellSyntax NativeShellSyntax()
+{
+    return ssPosix;
 }
 
 }  // namespace zarvik12m::probe

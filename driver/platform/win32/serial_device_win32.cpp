@@ -4,6 +4,7 @@
 // another, so that the read thread and the writer never share either.
 
 #include "driver/platform/serial_device.h"
+#include "driver/platform/win32/serial_device_line_win32.h"
 
 #include <windows.h>
 
@@ -145,13 +146,7 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
-    // Everything but the four settings stays zero: no flow control of any
-    // kind, DTR and RTS held inactive, no character replacement.
-    DCB line{};
-    line.BaudRate = baudRate;
-    line.ByteSize = byteSize;
-    line.Parity = parity;
-    line.StopBits = stopBits;
+    DCB line = serial_device::ComposeLineRecord(baudRate, parity, byteSize, stopBits);
     return SetCommState(FState->Handle, &line) != FALSE;
 }
 

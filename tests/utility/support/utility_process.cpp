@@ -1,6 +1,7 @@
 #include "tests/utility/support/utility_process.h"
 
 #include <cstdlib>
+#include <stdexcept>
 #include <system_error>
 #include <utility>
 
@@ -40,6 +41,36 @@ bool UtilityRunsUnderWine()
     return WindowsUtility() != nullptr;
 }
 
+TWineMappedPort::TWineMappedPort(const std::string& path)
+{
+    const char* prefix = std::getenv("WINEPREFIX");  // NOLINT(concurrency-mt-unsafe)
+    if (!UtilityRunsUnderWine() || prefix == nullptr) {
+        return;
+    }
+    const std::filesystem::path folder = std::filesystem::path(prefix) / "zarvik12m-ports";
+    const std::filesystem::path link = folder / ("com" + std::to_string(WineMappedPort));
+    std::error_code error;
+    const std::filesystem::path mapped =
+        std::filesystem::read_symlink(std::filesystem::path(prefix) / "dosdevices" / link.filename(), error);
+    if (error || mapped != link) {
+        throw std::runtime_error("the Wine prefix " + std::string(prefix) + " does not map COM" +
+                                 std::to_string(WineMappedPort) + " to " + link.string() +
+                                 " (the Windows build's tests set it up when they boot the prefix)");
+    }
+    std::filesystem::create_directories(folder);
+    std::filesystem::remove(link, error);
+    std::filesystem::create_symlink(path, link);
+    FLink = link;
+}
+
+TWineMappedPort::~TWineMappedPort()
+{
+    if (!FLink.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(FLink, ignored);
+    }
+}
+
 std::string ShownDeviceName(std::uint8_t port, const std::string& path)
 {
     if (!UtilityRunsUnderWine()) {
@@ -50,7 +81,11 @@ std::string ShownDeviceName(std::uint8_t port, const std::string& path)
 
 TProcessResult RunUtility(const TProcessOptions& options)
 {
-    TProcessResult result = RunProcess(options);
+    // Wine's start and its serial emulation (a line watched by polling)
+    // make a run of the Windows program slower than the Linux program's,
+    // the more so on a busy machine.
+    TProcessResult result =
+        RunProcess(options, UtilityRunsUnderWine() ? 2 * DefaultProcessTimeout : DefaultProcessTimeout);
     if (UtilityRunsUnderWine()) {
         std::string text;
         for (const char c : Cp1251ToUtf8(ConvertStr(result.Output, ccDosWin))) {

@@ -41,6 +41,28 @@ inline constexpr bool RunpathHiddenBySanitizer =
 // prefix's dosdevices links (TPortVariable makes them).
 bool UtilityRunsUnderWine();
 
+// The COM port that the Wine prefix's registry maps for good
+// (HKLM\Software\Wine\Ports, set when the Windows build's tests boot the
+// prefix) to the link $WINEPREFIX/zarvik12m-ports/com7, which a test then
+// points at its line: the serial device map lists it as a Windows PC's
+// own port.
+inline constexpr std::uint8_t WineMappedPort = 7;
+
+// Points the prefix's mapped COM port at a device file for the object's
+// lifetime, where the utility runs under Wine; does nothing elsewhere.
+// Fails (std::runtime_error) when the prefix does not map the port to its
+// link.
+class TWineMappedPort {
+public:
+    explicit TWineMappedPort(const std::string& path);
+    ~TWineMappedPort();
+    TWineMappedPort(const TWineMappedPort&) = delete;
+    TWineMappedPort& operator=(const TWineMappedPort&) = delete;
+
+private:
+    std::filesystem::path FLink;
+};
+
 // The name under which the utility reports an unopenable COM port whose
 // device file is path: the path on Linux, the COM name on Windows.
 std::string ShownDeviceName(std::uint8_t port, const std::string& path);

@@ -1,0 +1,22 @@
+// A host of zarvik12m-c.dll as C programs bind it: through the header and
+// the import library, in the header's calling convention, so that building
+// this program checks the import library of each width. Run (under Wine,
+// where Wine runs the build's programs) it asks a port that opens nothing
+// and expects the driver's code and text back.
+
+#include <cstdio>
+#include <cstring>
+
+#include "zarvik12m/zarvik12m.h"
+
+int main()
+{
+    zarvik12m_properties properties{};
+    zarvik12m_error error{};
+    // No device stands for COM port 200 under Wine.
+    const int code = zarvik12m_get_properties(200, 9600, 1, &properties, &error);
+    const bool versionRight = std::strcmp(zarvik12m_version(), "1.0.0") == 0;
+    const bool failureTold = code == -110 && error.code == -110 && std::strstr(error.message, "COM200") != nullptr;
+    std::printf("version %s, code %d, message \"%s\"\n", zarvik12m_version(), code, error.message);
+    return versionRight && failureTold && zarvik12m_progress_max(200) == 0 ? 0 : 1;
+}
