@@ -21,8 +21,11 @@ using namespace zarvik12m::literals;
 // the port's own codes end at -120.
 constexpr std::int16_t LineTraceLostCode = -121;
 
-// Bytes read this many byte times after the previous read continue its line.
+// Bytes read this many byte times after the previous read continue its
+// line, but never after a longer pause than MergeGapLimit: on a very slow
+// line (or one whose rate is unknown) a pause still parts two lines.
 constexpr int MergeByteTimes = 4;
+constexpr std::chrono::milliseconds MergeGapLimit{50};
 
 struct TPortFiles {
     std::mutex Lock;
@@ -96,8 +99,9 @@ TLineTrace::TLineTrace(const std::string& fileName, const TLineTraceOpening& ope
     : FPortNumber(opening.PortNumber), FOpened(TClock::now()), FLastFlush(FOpened), FLastRecord(FOpened)
 {
     const std::uint32_t baudRate = std::max<std::uint32_t>(opening.BaudRate, 1);
-    FMergeGap = std::chrono::duration_cast<TClock::duration>(std::chrono::nanoseconds(
-        std::int64_t{MergeByteTimes} * 10 * 1'000'000'000 / static_cast<std::int64_t>(baudRate)));
+    FMergeGap = std::min<TClock::duration>(
+        MergeGapLimit, std::chrono::duration_cast<TClock::duration>(std::chrono::nanoseconds(
+                           std::int64_t{MergeByteTimes} * 10 * 1'000'000'000 / static_cast<std::int64_t>(baudRate))));
     int error = 0;
     try {
         FFileName = fileName;
