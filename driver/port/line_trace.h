@@ -81,7 +81,7 @@ public:
 
     // Lines are held in memory and written out once this much has gathered,
     // once FlushInterval has passed since the last write, and at the end.
-    static constexpr std::size_t FlushSize = 32 * 1024;
+    static constexpr std::size_t FlushSize = std::size_t{32} * 1024;
     static constexpr std::chrono::milliseconds FlushInterval{250};
 
 private:
