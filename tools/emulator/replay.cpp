@@ -87,9 +87,12 @@ TReplayResult TReplay::Run(TNativeFile stop)
         const TClock::time_point due = lastDone + Scaled(std::chrono::microseconds(pause));
         if (event.ToRegister) {
             expectedEnd += event.Bytes.size();
-            const TClock::time_point deadline = due + Patience;
             while (FMatched < expectedEnd) {
-                if (TClock::now() >= deadline) {
+                // The computer's first byte may take as long as its user
+                // does to start it; later ones only as long as the trace
+                // says, and the patience beyond.
+                const TClock::time_point deadline = FMatched == 0 ? TClock::now() + Patience : due + Patience;
+                if (FMatched > 0 && TClock::now() >= deadline) {
                     Differ(FMatched, nullptr, 0);
                 }
                 if (FEnded || !Wait(deadline)) {

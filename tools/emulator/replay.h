@@ -43,7 +43,8 @@ class TReplay {
 public:
     // How long the computer may take beyond the trace's own pause before
     // bytes it should have sent count as missing; longer than the driver's
-    // 10-second answer time-out, which a trace may hold.
+    // 10-second answer time-out, which a trace may hold. The first byte of
+    // all is awaited without limit.
     static constexpr std::chrono::seconds Patience{15};
     // How long the line is watched after the trace's end for bytes the
     // trace does not have.
