@@ -123,18 +123,5 @@ TEST(LineTrace, AFileThatCannotBeWrittenIsLoggedOnceAndNothingElseHappens)
     EXPECT_EQ(log.find("\r\n"), log.size() - 2) << "one line: " << log;
 }
 
-TEST(LineTraceFile, APortsOwnFileWinsAndAnEmptyOneSwitchesTheTraceOff)
-{
-    constexpr std::uint8_t Port = 250;
-    const std::string fromEnvironment = LineTraceFileOf(Port);
-    SetLineTraceFile(Port, "register-250.trace");
-    EXPECT_EQ(LineTraceFileOf(Port), "register-250.trace");
-    EXPECT_EQ(LineTraceFileOf(Port - 1), fromEnvironment);
-    SetLineTraceFile(Port, "");
-    EXPECT_EQ(LineTraceFileOf(Port), "");
-    SetLineTraceFile(Port, std::nullopt);
-    EXPECT_EQ(LineTraceFileOf(Port), fromEnvironment);
-}
-
 }  // namespace
 }  // namespace zarvik12m
