@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <set>
+#include <stdexcept>
 
 #include "driver/common/cp1251.h"
 #include "driver/common/error_log.h"
@@ -96,7 +97,7 @@ std::string LineTraceFileOf(std::uint8_t portNumber)
 }
 
 TLineTrace::TLineTrace(const std::string& fileName, const TLineTraceOpening& opening) noexcept
-    : FPortNumber(opening.PortNumber), FOpened(TClock::now()), FLastFlush(FOpened), FLastRecord(FOpened)
+    : FPortNumber(opening.PortNumber), FOpened(TClock::now()), FLastRecord(FOpened)
 {
     const std::uint32_t baudRate = std::max<std::uint32_t>(opening.BaudRate, 1);
     FMergeGap = std::min<TClock::duration>(
@@ -107,61 +108,70 @@ TLineTrace::TLineTrace(const std::string& fileName, const TLineTraceOpening& ope
         FFileName = fileName;
         FFile = OpenFileForAppending(fileName, error);
         if (FFile.IsOpen()) {
-            FHeld.reserve(FlushSize + 4096);
-            FHeld += OpeningLine(opening);
-            Flush();
-            return;
+            error = WriteAllBytes(FFile.Get(), OpeningLine(opening));
+            if (error == 0) {
+                FHeld.reserve(FlushSize + 4096);
+                FActive.store(true, std::memory_order_release);
+                FWriter = std::make_unique<TThread>([this](TThread& thread) { Write(thread); });
+                return;
+            }
         }
-    } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory: no trace, reported below
+    } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory or no thread: no trace, reported below
     }
+    FActive.store(false, std::memory_order_release);
     Fail(error);
 }
 
 TLineTrace::~TLineTrace()
 {
-    const std::lock_guard guard(FLock);
-    try {
-        Flush();
-    } catch (...) {  // NOLINT(bugprone-empty-catch): the trace's end is lost; nothing else is
+    {
+        const std::lock_guard guard(FLock);
+        FStopping = true;
     }
-}
-
-bool TLineTrace::Active() const
-{
-    const std::lock_guard guard(FLock);
-    return FFile.IsOpen();
+    FWake.notify_one();
+    FWriter.reset();
 }
 
 void TLineTrace::Record(TLineDirection direction, const std::uint8_t* data, std::size_t count) noexcept
 {
-    if (count == 0) {
+    if (count == 0 || !Active()) {
         return;
     }
-    const std::lock_guard guard(FLock);
-    if (!FFile.IsOpen()) {
-        return;
-    }
-    try {
-        const TClock::time_point now = TClock::now();
-        const bool continues = FLineOpen && direction == ldFromRegister && FLastDirection == ldFromRegister &&
-                               now - FLastRecord <= FMergeGap;
-        FLastRecord = now;
-        if (!continues) {
-            if (FLineOpen) {
-                FHeld += '\n';
+    bool wake = false;
+    {
+        const std::lock_guard guard(FLock);
+        try {
+            const TClock::time_point now = TClock::now();
+            const bool continues = FLineOpen && direction == ldFromRegister && FLastDirection == ldFromRegister &&
+                                   now - FLastRecord <= FMergeGap;
+            FLastRecord = now;
+            if (!continues) {
+                if (FLineOpen) {
+                    FHeld += '\n';
+                }
+                FHeld += std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now - FOpened).count());
+                FHeld += ' ';
+                FHeld += static_cast<char>(direction);
+                FLastDirection = direction;
+                FLineOpen = true;
             }
-            FHeld += std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now - FOpened).count());
-            FHeld += ' ';
-            FHeld += static_cast<char>(direction);
-            FLastDirection = direction;
-            FLineOpen = true;
+            AppendHex(data, count);
+            if (FHeld.size() > HeldLimit) {
+                throw std::length_error("the trace file falls behind");
+            }
+            wake = FHeld.size() >= FlushSize && !FWriteAsked;
+            FWriteAsked = FWriteAsked || wake;
+        } catch (...) {
+            FActive.store(false, std::memory_order_release);
+            FHeld.clear();
+            FHeld.shrink_to_fit();
+            FLineOpen = false;
         }
-        AppendHex(data, count);
-        if (FHeld.size() >= FlushSize || now - FLastFlush >= FlushInterval) {
-            Flush();
-        }
-    } catch (...) {
-        Fail(0);
+    }
+    if (!Active()) {
+        ReportLost(FPortNumber, FFileName, 0);
+    } else if (wake) {
+        FWake.notify_one();
     }
 }
 
@@ -179,34 +189,43 @@ void TLineTrace::AppendHex(const std::uint8_t* data, std::size_t count)
     }
 }
 
-// Writes out every held line, the last one ended: what comes after a write
-// starts a line of its own.
-void TLineTrace::Flush()
+// The writer: takes what is held, the last line ended (what comes after
+// starts a line of its own), and writes it out of the lock.
+void TLineTrace::Write(TThread& /*thread*/)
 {
-    if (!FFile.IsOpen()) {
-        return;
-    }
-    if (FLineOpen) {
-        FHeld += '\n';
-        FLineOpen = false;
-    }
-    FLastFlush = TClock::now();
-    if (FHeld.empty()) {
-        return;
-    }
-    const int error = WriteAllBytes(FFile.Get(), FHeld);
-    FHeld.clear();
-    if (error != 0) {
-        Fail(error);
+    std::string taken;
+    taken.reserve(FlushSize + 4096);
+    for (;;) {
+        bool stopping = false;
+        {
+            std::unique_lock lock(FLock);
+            FWake.wait_for(lock, FlushInterval, [this] { return FWriteAsked || FStopping; });
+            FWriteAsked = false;
+            stopping = FStopping;
+            if (FLineOpen) {
+                FHeld += '\n';
+                FLineOpen = false;
+            }
+            taken.swap(FHeld);
+        }
+        if (!taken.empty() && Active()) {
+            const int error = WriteAllBytes(FFile.Get(), taken);
+            if (error != 0) {
+                FActive.store(false, std::memory_order_release);
+                Fail(error);
+                return;
+            }
+        }
+        taken.clear();
+        if (stopping) {
+            return;
+        }
     }
 }
 
 void TLineTrace::Fail(int error) noexcept
 {
     static_cast<void>(FFile.Close());
-    FHeld.clear();
-    FHeld.shrink_to_fit();
-    FLineOpen = false;
     ReportLost(FPortNumber, FFileName, error);
 }
 

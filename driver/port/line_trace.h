@@ -1,13 +1,17 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "driver/platform/file.h"
+#include "driver/platform/thread.h"
 
 // Line traces: what crossed a port's line while it was open, in a text file
 // that a user can send us and that zarvik12m-emulator --replay plays back.
@@ -55,53 +59,64 @@ struct TLineTraceOpening {
 };
 
 // The trace of one opening of a port. Recording never raises and never
-// touches the line: a trace file that cannot be opened or written costs one
-// line in the error log (once per file in a process) and the rest of this
-// trace. Record may run on several threads at once (the transmit thread
-// writes, the read thread reads); lines follow in the order of the calls.
+// touches the line: the threads of the line only add lines to memory, and
+// a thread of the trace's own writes them to the file, so that a slow disk
+// never holds up the line. A trace file that cannot be opened or written
+// costs one line in the error log (once per file in a process) and the rest
+// of this trace. Record may run on several threads at once (the transmit
+// thread writes, the read thread reads); lines follow in the order of the
+// calls.
 class TLineTrace {
 public:
-    // Opens fileName for appending (created when missing) and writes the
-    // "open" line.
+    // Opens fileName for appending (created when missing), writes the
+    // "open" line and starts the writer.
     TLineTrace(const std::string& fileName, const TLineTraceOpening& opening) noexcept;
 
-    // Writes out what is still held.
+    // Writes out what is still held and ends the writer.
     ~TLineTrace();
 
     TLineTrace(const TLineTrace&) = delete;
     TLineTrace& operator=(const TLineTrace&) = delete;
 
     // Whether the file is still being written.
-    [[nodiscard]] bool Active() const;
+    [[nodiscard]] bool Active() const noexcept { return FActive.load(std::memory_order_acquire); }
 
     // Records count bytes going the direction given. Bytes to the register
     // are recorded before they are handed to the device, so that no answer
     // can come before its request in the file.
     void Record(TLineDirection direction, const std::uint8_t* data, std::size_t count) noexcept;
 
-    // Lines are held in memory and written out once this much has gathered,
-    // once FlushInterval has passed since the last write, and at the end.
+    // The writer takes the held lines once this much has gathered, and at
+    // least every FlushInterval. Should the file fall HeldLimit behind, the
+    // trace is given up rather than the memory.
     static constexpr std::size_t FlushSize = std::size_t{32} * 1024;
     static constexpr std::chrono::milliseconds FlushInterval{250};
+    static constexpr std::size_t HeldLimit = std::size_t{16} * 1024 * 1024;
 
 private:
     using TClock = std::chrono::steady_clock;
 
     void AppendHex(const std::uint8_t* data, std::size_t count);
-    void Flush();
+    void Write(TThread& thread);
     void Fail(int error) noexcept;
 
     mutable std::mutex FLock;
+    std::condition_variable FWake;
     std::string FFileName;
     std::uint8_t FPortNumber;
-    TFileHandle FFile;
+    TFileHandle FFile;  // written by the writer alone once it runs
+    std::atomic<bool> FActive{false};
     TClock::time_point FOpened;
-    TClock::time_point FLastFlush;
-    TClock::duration FMergeGap;
+    TClock::duration FMergeGap{};
+    // Under FLock:
     std::string FHeld;
     bool FLineOpen = false;  // the last held line may still grow
     TLineDirection FLastDirection = ldToRegister;
     TClock::time_point FLastRecord;
+    bool FWriteAsked = false;
+    bool FStopping = false;
+
+    std::unique_ptr<TThread> FWriter;  // last: ends before anything it uses
 };
 
 }  // namespace zarvik12m

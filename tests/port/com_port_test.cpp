@@ -352,5 +352,25 @@ TEST_F(COMPortTest, ATracedPortRecordsBothWaysOfEveryOpeningAndLeavesTheLineAlon
     EXPECT_EQ(ErrorLog(), "");
 }
 
+// A trace file that takes no bytes (a full disk) is told once in the error
+// log; the line works on as if untraced.
+TEST_F(COMPortTest, ATraceThatCannotBeWrittenLeavesTheLineAlone)
+{
+    SetLineTraceFile(PortNumber, "/dev/full");
+    const TBytes frame = CountingBytes(16);
+    for (int opening = 0; opening < 2; ++opening) {
+        Port.Open(EngineSettings, true);
+        Port.Write(frame.data(), frame.size());
+        EXPECT_EQ(Line.Receive(frame.size()), frame);
+        Line.Send(frame);
+        EXPECT_EQ(Consume(frame.size()), frame);
+        Port.Close();
+    }
+    SetLineTraceFile(PortNumber, std::nullopt);
+    const std::string log = ErrorLog();
+    EXPECT_EQ(Occurrences(log, " [ErrorCode-121] [COM3] "), 1U) << log;
+    EXPECT_NE(log.find("\"/dev/full\""), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace zarvik12m
