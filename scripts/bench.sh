@@ -10,6 +10,7 @@
 #                             line efficiency
 #   bench_probe_scan          zarvik12m-probe's scan of one device: the
 #                             seven default speeds, and --all-nets
+#   bench_line_trace          the line trace's own cost per exchange
 # The figures depend on the machine and on what else it runs; run them on
 # a quiet machine.
 set -euo pipefail
@@ -18,7 +19,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
     -DZARVIK12M_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$root/build-release" -j 2 --target bench_execute_command bench_load_goods_instant bench_load_goods_paced \
-    bench_probe_scan
+    bench_probe_scan bench_line_trace
 echo
 "$root/build-release/bench/bench_execute_command"
 echo
@@ -27,3 +28,5 @@ echo
 "$root/build-release/bench/bench_load_goods_paced"
 echo
 "$root/build-release/bench/bench_probe_scan"
+echo
+"$root/build-release/bench/bench_line_trace"

@@ -36,6 +36,9 @@ void TCOMPort::Open(const TPortSettings& settings, bool asyncMode)
     if (!FDevice.Open(path)) {
         RaiseError(ecPortOpen, {std::int64_t{FPortNumber}, shownName});
     }
+    if (const std::string traceFile = LineTraceFileOf(FPortNumber); !traceFile.empty()) {
+        FTrace = std::make_unique<TLineTrace>(traceFile, TLineTraceOpening{FPortNumber, settings.BaudRate, shownName});
+    }
     if (!FDevice.SetQueueSizes(QueueSize, QueueSize)) {
         Raise(ecPortSetQueueSizes);
     }
@@ -58,6 +61,7 @@ void TCOMPort::Close() noexcept
 {
     // The thread is woken through the device, so it goes first.
     FReadThread.reset();
+    FTrace.reset();
     FDevice.Close();
 }
 
@@ -73,6 +77,9 @@ void TCOMPort::Write(const std::uint8_t* data, std::size_t count)
     if (count > QueueSize) {
         RaiseError(ecPortWriteBlockTooLarge,
                    {std::int64_t{FPortNumber}, static_cast<std::int64_t>(count), std::int64_t{QueueSize}});
+    }
+    if (FTrace) {
+        FTrace->Record(ldToRegister, data, count);
     }
     std::size_t written = 0;
     const TSerialWriteResult result = FDevice.Write(data, count, written);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/platform/serial_device.h"
+#include "driver/port/line_trace.h"
 #include "driver/port/port_settings.h"
 #include "driver/port/read_queue.h"
 #include "driver/port/read_thread.h"
@@ -57,11 +58,12 @@ public:
     // the port is open already), ecPortSetQueueSizes (queue sizes: not a serial device),
     // ecPortSetParameters (line settings, rate), ecPortSetTimeouts (time limits), ecPortSetMask (event mask),
     // ecPortPurge (purge), ecReadEventCreate (read thread). A failed Open keeps what it had
-    // made until Close.
+    // made until Close. Once the device is open, the port records its line
+    // into the trace file that LineTraceFileOf names for it, if any.
     void Open(const TPortSettings& settings, bool asyncMode);
 
-    // Stops the read thread, then releases the device. Raises nothing; safe
-    // when closed.
+    // Stops the read thread, ends the line trace, then releases the device.
+    // Raises nothing; safe when closed.
     void Close() noexcept;
 
     // Discards whatever the device holds in either direction. Raises ecPortPurge.
@@ -82,6 +84,9 @@ private:
     bool FAsyncMode = false;
     TSerialDevice FDevice;
     std::unique_ptr<TReadThread> FReadThread;
+    // Set while open when the line is traced; used by the writer and the
+    // read thread, which both end before it goes.
+    std::unique_ptr<TLineTrace> FTrace;
     TReadQueue FInputQueue;
 };
 

@@ -86,6 +86,9 @@ void TReadThread::Execute(TThread& thread)
             RaiseError(ecPortReadIncomplete,
                        {PortArgument(), static_cast<std::int64_t>(read), static_cast<std::int64_t>(waiting)});
         }
+        if (FPort.FTrace) {
+            FPort.FTrace->Record(ldFromRegister, FReadBuffer.data(), read);
+        }
         if (thread.Terminated()) {
             return;
         }

@@ -1,7 +1,10 @@
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -285,6 +288,88 @@ TEST_F(COMPortTest, HangUpEndsTheReadThreadWithOneStatusError)
     EXPECT_EQ(Occurrences(log, "\r\n"), 2U) << log;
     EXPECT_EQ(Occurrences(log, " [ErrorCode-119] "), 1U) << log;
     EXPECT_EQ(Occurrences(log, " [ErrorCode-101] "), 1U) << log;
+}
+
+// A traced port: the trace holds what crossed the line, both ways, for
+// each opening, and the line carries exactly what it would untraced. A
+// large burst arrives in several reads, which the trace keeps in order.
+TEST_F(COMPortTest, ATracedPortRecordsBothWaysOfEveryOpeningAndLeavesTheLineAlone)
+{
+    const std::string traceFile = (Scratch.Path() / "line.trace").string();
+    SetLineTraceFile(PortNumber, traceFile);
+    const TBytes frame = CountingBytes(1024);
+    const TBytes burst = CountingBytes(3000);
+    Port.Open(EngineSettings, true);
+    Port.Write(frame.data(), frame.size());
+    EXPECT_EQ(Line.Receive(frame.size()), frame);
+    Line.Send(burst);
+    EXPECT_EQ(Consume(burst.size()), burst);
+    Port.Close();
+    Port.Open(EngineSettings, false);
+    Port.Write(frame.data(), 6);
+    EXPECT_EQ(Line.Receive(6), TBytes(frame.begin(), frame.begin() + 6));
+    Port.Close();
+
+    // Switched off for this port, whatever else says otherwise.
+    SetLineTraceFile(PortNumber, "");
+    Port.Open(EngineSettings, true);
+    Port.Write(frame.data(), 6);
+    EXPECT_EQ(Line.Receive(6), TBytes(frame.begin(), frame.begin() + 6));
+    Port.Close();
+    SetLineTraceFile(PortNumber, std::nullopt);
+
+    const auto hex = [](const TBytes& bytes, std::size_t count) {
+        std::string text;
+        char digits[4];
+        for (std::size_t i = 0; i < count; ++i) {
+            static_cast<void>(std::snprintf(digits, sizeof digits, " %02X", bytes[i]));
+            text += digits;
+        }
+        return text;
+    };
+    const std::string expectedOut = hex(frame, frame.size()) + hex(frame, 6);
+    const std::string expectedIn = hex(burst, burst.size());
+
+    const std::string trace = testing::ReadFileBytes(traceFile);
+    std::istringstream lines(trace);
+    std::string out;
+    std::string in;
+    std::size_t openings = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("open ")) {
+            ++openings;
+            EXPECT_NE(line.find(" port=3 baud=9600 "), std::string::npos) << line;
+            EXPECT_TRUE(line.ends_with(" device=" + Line.SlavePath())) << line;
+            continue;
+        }
+        const std::size_t direction = line.find(' ') + 1;
+        ASSERT_LT(direction, line.size()) << line;
+        (line[direction] == '>' ? out : in) += line.substr(direction + 1);
+    }
+    EXPECT_EQ(openings, 2U);
+    EXPECT_EQ(out, expectedOut);
+    EXPECT_EQ(in, expectedIn);
+    EXPECT_EQ(ErrorLog(), "");
+}
+
+// A trace file that takes no bytes (a full disk) is told once in the error
+// log; the line works on as if untraced.
+TEST_F(COMPortTest, ATraceThatCannotBeWrittenLeavesTheLineAlone)
+{
+    SetLineTraceFile(PortNumber, "/dev/full");
+    const TBytes frame = CountingBytes(16);
+    for (int opening = 0; opening < 2; ++opening) {
+        Port.Open(EngineSettings, true);
+        Port.Write(frame.data(), frame.size());
+        EXPECT_EQ(Line.Receive(frame.size()), frame);
+        Line.Send(frame);
+        EXPECT_EQ(Consume(frame.size()), frame);
+        Port.Close();
+    }
+    SetLineTraceFile(PortNumber, std::nullopt);
+    const std::string log = ErrorLog();
+    EXPECT_EQ(Occurrences(log, " [ErrorCode-121] [COM3] "), 1U) << log;
+    EXPECT_NE(log.find("\"/dev/full\""), std::string::npos) << log;
 }
 
 }  // namespace

@@ -61,6 +61,17 @@ TBytes HexBytes(std::string_view flag, std::string_view text)
     return bytes;
 }
 
+// A factor above 0 and at most 10000: "50", "2.5".
+double Speed(std::string_view flag, std::string_view text)
+{
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !(value > 0) || value > 10000) {
+        RefuseValue(flag, text);
+    }
+    return value;
+}
+
 // "A:B" as two numbers.
 std::pair<std::uint64_t, std::uint64_t> NumberPair(std::string_view flag, std::string_view text, std::uint64_t highA,
                                                    std::uint64_t highB)
@@ -79,6 +90,8 @@ TProgramOptions ParseCommandLine(int argc, const char* const* argv)
     TProgramOptions options;
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     constexpr std::uint64_t Unlimited = std::numeric_limits<std::uint32_t>::max();
+    bool replaySpeedGiven = false;
+    std::string registerOption;  // the last option that sets up the emulated register
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view flag = arguments[i];
         std::optional<std::string_view> inlineValue;
@@ -152,9 +165,30 @@ TProgramOptions ParseCommandLine(int argc, const char* const* argv)
             options.LineBaudRate = static_cast<std::uint32_t>(Number(flag, value(), 1, 4000000));
         } else if (flag == "--hang-up-after") {
             options.Faults.HangUpAfter = Number(flag, value(), 1, Unlimited);
+        } else if (flag == "--replay") {
+            options.ReplayPath = value();
+            if (options.ReplayPath.empty()) {
+                RefuseValue(flag, options.ReplayPath);
+            }
+            continue;
+        } else if (flag == "--replay-speed") {
+            options.ReplaySpeed = Speed(flag, value());
+            replaySpeedGiven = true;
+            continue;
         } else {
             Refuse("Неизвестный параметр"_cp1251, arguments[i]);
         }
+        if (flag != "--link" && flag != "--help" && flag != "-h") {
+            registerOption = std::string(flag);
+        }
+    }
+    if (replaySpeedGiven && options.ReplayPath.empty()) {
+        throw TCommandLineError(Cp1251ToUtf8("Параметр --replay-speed действует только с --replay"_cp1251));
+    }
+    // A trace plays the register as it was: nothing of the emulated one
+    // applies.
+    if (!options.ReplayPath.empty() && !registerOption.empty()) {
+        Refuse("Параметр несовместим с --replay"_cp1251, registerOption);
     }
     if (!options.LoadPath.empty() && options.Generate) {
         throw TCommandLineError(Cp1251ToUtf8("Параметры --load и --generate несовместимы"_cp1251));
@@ -194,9 +228,15 @@ std::string UsageText()
         "  --baud N             передавать байты не быстрее линии N бод (10 бит на байт, в обе стороны)\n"
         "  --hang-up-after N    после N обменов разорвать линию и завершиться\n"
         "\n"
+        "Воспроизведение журнала линии (ZARVIK12M_TRACE):\n"
+        "  --replay ФАЙЛ        играть сторону ККМ по журналу: сверять принятые байты с записанными '>',\n"
+        "                       отвечать записанными '<'; при расхождении код завершения 3\n"
+        "  --replay-speed N     воспроизводить в N раз быстрее записанного (по умолчанию 1)\n"
+        "\n"
         "  --help               эта справка\n"
         "\n"
-        "Программа печатает путь линии первой строкой и работает до SIGINT или SIGTERM.\n"_cp1251);
+        "Программа печатает путь линии первой строкой и работает до SIGINT или SIGTERM;\n"
+        "с --replay - до конца журнала или первого расхождения.\n"_cp1251);
 }
 
 }  // namespace zarvik12m::emulator

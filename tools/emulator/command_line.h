@@ -23,6 +23,8 @@ struct TProgramOptions {
     bool Trace = false;                   // --trace: every frame, to stderr ...
     std::string TracePath;                // ... or to this file
     std::uint32_t LineBaudRate = 0;       // --line-baud: the one speed the register understands
+    std::string ReplayPath;               // --replay: play this line trace instead of a register
+    double ReplaySpeed = 1;               // --replay-speed: that many times faster
     TFaults Faults;
 };
 

@@ -25,6 +25,8 @@
 #include "tools/emulator/emulator.h"
 #include "tools/emulator/goods_generator.h"
 #include "tools/emulator/plu_file.h"
+#include "tools/emulator/replay.h"
+#include "tools/emulator/trace_file.h"
 
 namespace zarvik12m::emulator {
 
@@ -182,17 +184,10 @@ TGoodsTable InitialGoods(const TProgramOptions& options)
     return contents.Goods;
 }
 
-int Run(const TProgramOptions& options)
+// SIGINT, SIGTERM and SIGHUP arrive through a descriptor: blocked here,
+// before any thread starts, so that no thread takes them the old way.
+TFileHandle EndSignals()
 {
-    TEmulatorSettings settings;
-    settings.NetNumber = options.NetNumber;
-    settings.SerialNumber = options.SerialNumber;
-    settings.Faults = options.Faults;
-    settings.LineBaudRate = options.LineBaudRate;
-    settings.Goods = InitialGoods(options);
-
-    // SIGINT, SIGTERM and SIGHUP arrive through a descriptor: blocked here,
-    // before any thread starts, so that no thread takes them the old way.
     sigset_t endSignals;
     sigemptyset(&endSignals);
     sigaddset(&endSignals, SIGINT);
@@ -201,10 +196,88 @@ int Run(const TProgramOptions& options)
     if (pthread_sigmask(SIG_BLOCK, &endSignals, nullptr) != 0) {
         ThrowSystemError("pthread_sigmask");
     }
-    const TFileHandle signals(NativeFileOf(signalfd(-1, &endSignals, SFD_CLOEXEC)));
-    const TFileHandle serviceEnded(NativeFileOf(eventfd(0, EFD_CLOEXEC)));
-    if (!signals.IsOpen() || !serviceEnded.IsOpen()) {
+    TFileHandle signals(NativeFileOf(signalfd(-1, &endSignals, SFD_CLOEXEC)));
+    if (!signals.IsOpen()) {
         ThrowSystemError("signalfd");
+    }
+    return signals;
+}
+
+// The exit code of a replay whose computer left the trace.
+constexpr int ReplayDifferedExitCode = 3;
+// And of one stopped by a signal before the trace's end.
+constexpr int ReplayInterruptedExitCode = 4;
+
+std::string HexOrNothing(const TBytes& bytes, std::string_view nothing)
+{
+    return bytes.empty() ? Cp1251ToUtf8(nothing) : HexText(bytes);
+}
+
+std::string SpeedText(double speed)
+{
+    char text[32];
+    static_cast<void>(std::snprintf(text, sizeof text, "%g", speed));
+    return text;
+}
+
+int RunReplay(const TProgramOptions& options)
+{
+    TTrace trace = LoadTrace(options.ReplayPath);
+    const std::size_t events = trace.Events.size();
+    const std::size_t toRegister = TraceStream(trace, true).size();
+    const std::size_t fromRegister = TraceStream(trace, false).size();
+    const TFileHandle signals = EndSignals();
+
+    TReplay replay(std::move(trace), options.ReplaySpeed);
+    std::unique_ptr<TLineLink> link;
+    if (!options.LinkPath.empty()) {
+        link = std::make_unique<TLineLink>(options.LinkPath, replay.SlavePath());
+    }
+    std::printf("%s\n", replay.SlavePath().c_str());
+    Say("Воспроизведение журнала линии: "_cp1251, options.ReplayPath);
+    Say("Линия: "_cp1251, replay.SlavePath() + (link ? " <- " + options.LinkPath : std::string()));
+    Say("Событий: "_cp1251, std::to_string(events) + Cp1251ToUtf8(", байт к ККМ: "_cp1251) +
+                                std::to_string(toRegister) + Cp1251ToUtf8(", байт от ККМ: "_cp1251) +
+                                std::to_string(fromRegister) + Cp1251ToUtf8(", ускорение: "_cp1251) +
+                                SpeedText(options.ReplaySpeed));
+
+    const TReplayResult result = replay.Run(signals.Get());
+    link.reset();
+    switch (result.Outcome) {
+    case roPlayed:
+        Say("Журнал воспроизведён до конца, все байты к ККМ совпали: "_cp1251, std::to_string(toRegister));
+        return 0;
+    case roDiffered: {
+        const TReplayDifference& difference = result.Difference;
+        Say(stderr, "Расхождение с журналом: смещение "_cp1251,
+            std::to_string(difference.Offset) + Cp1251ToUtf8(" в потоке к ККМ; ожидалось: "_cp1251) +
+                HexOrNothing(difference.Expected, "конец журнала"_cp1251) + Cp1251ToUtf8("; получено: "_cp1251) +
+                HexOrNothing(difference.Received, "ничего"_cp1251));
+        return ReplayDifferedExitCode;
+    }
+    case roInterrupted:
+        break;
+    }
+    Say(stderr, "Воспроизведение прервано сигналом до конца журнала"_cp1251);
+    return ReplayInterruptedExitCode;
+}
+
+int Run(const TProgramOptions& options)
+{
+    if (!options.ReplayPath.empty()) {
+        return RunReplay(options);
+    }
+    TEmulatorSettings settings;
+    settings.NetNumber = options.NetNumber;
+    settings.SerialNumber = options.SerialNumber;
+    settings.Faults = options.Faults;
+    settings.LineBaudRate = options.LineBaudRate;
+    settings.Goods = InitialGoods(options);
+
+    const TFileHandle signals = EndSignals();
+    const TFileHandle serviceEnded(NativeFileOf(eventfd(0, EFD_CLOEXEC)));
+    if (!serviceEnded.IsOpen()) {
+        ThrowSystemError("eventfd");
     }
 
     std::unique_ptr<TTraceSink> trace;
