@@ -14,9 +14,12 @@ set -euo pipefail
 # tests of the installed tree and the package: pkg-config, the Debian
 # package tools (dpkg-shlibdeps, and file, which cpack uses with it) and
 # groff for the manual pages; for the Python package's tests, Debian's
-# python3 with pytest, and setuptools and pip to install the package.
+# python3 with pytest, and setuptools and pip to install the package; for
+# zarvik12m-server, Boost's header-only HTTP library (Beast, over Asio) and
+# nlohmann's JSON library, both of which the Windows build uses too.
 packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format
-    pkgconf dpkg-dev file groff-base python3 python3-pytest python3-setuptools python3-pip)
+    pkgconf dpkg-dev file groff-base python3 python3-pytest python3-setuptools python3-pip
+    libboost-dev nlohmann-json3-dev)
 # Tools that only the memory check uses: valgrind, and GNU time for the
 # peak memory of a run.
 memcheck_packages=(valgrind time)

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "server/job_manager.h"
+
+namespace zarvik12m::server {
+
+// An HTTP request as the API sees it: header names in lower case.
+struct TApiRequest {
+    std::string Method;
+    std::string Target;  // path and query
+    std::map<std::string, std::string> Headers;
+    std::string Body;
+};
+
+struct TApiResponse {
+    int Status = 200;
+    std::string ContentType = "application/json";
+    std::vector<std::pair<std::string, std::string>> Headers;
+    std::string Body;
+};
+
+struct TApiSettings {
+    std::string Token;                      // empty: no token asked for
+    std::vector<std::string> AllowOrigins;  // origins allowed by CORS
+};
+
+// Runs a callback once a time has passed, on a thread of the caller's
+// choosing (the HTTP transport's timers).
+using TScheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
+
+// The service's API, /api/v1 and /healthz, without the transport: each
+// request gets exactly one response through respond, at once or, when it
+// waits for a job, later from another thread.
+class TApi {
+public:
+    using TRespond = std::function<void(TApiResponse)>;
+
+    // The longest ?wait= taken, and the one without it.
+    static constexpr std::chrono::seconds MaxWait{300};
+    static constexpr std::chrono::seconds DefaultWait{30};
+
+    TApi(TJobManager& jobs, TApiSettings settings, TScheduler scheduler);
+
+    void Handle(const TApiRequest& request, TRespond respond);
+
+private:
+    void Route(const TApiRequest& request, const TRespond& respond);
+    void Submit(const TApiRequest& request, const std::string& registerId, TJobKind kind,
+                std::vector<zarvik12m_goods_item> goods, const TRespond& respond);
+    void RegisterDetail(const TApiRequest& request, const std::string& registerId, const TRespond& respond);
+    [[nodiscard]] bool Authorized(const TApiRequest& request) const;
+    void AddCors(const TApiRequest& request, TApiResponse& response) const;
+
+    TJobManager& FJobs;
+    TApiSettings FSettings;
+    TScheduler FScheduler;
+};
+
+// {"error": {"code": code, "message": message}} with the status.
+[[nodiscard]] TApiResponse ErrorResponse(int status, int code, const std::string& message);
+
+}  // namespace zarvik12m::server
