@@ -352,7 +352,7 @@ void TApi::RegisterDetail(const TApiRequest& request, const std::string& registe
             detail = RegisterJson(status);
         }
     }
-    Submit(request, registerId, TJobKind::Properties, {}, [detail, respond](TApiResponse answer) {
+    Submit(request, registerId, TJobKind::Properties, {}, [detail, respond](const TApiResponse& answer) {
         nlohmann::json body = detail;
         const nlohmann::json result = nlohmann::json::parse(answer.Body, nullptr, false);
         if (answer.Status == 200) {

@@ -119,7 +119,7 @@ void CopyText(const nlohmann::json& item, const TField& field, std::size_t row, 
         AddProblem(problems, row, field, "ожидается строка");
         return;
     }
-    const std::string& text = value.get_ref<const std::string&>();
+    const auto& text = value.get_ref<const std::string&>();
     if (text.size() >= Size) {
         AddProblem(problems, row, field, "слишком длинное значение");
         return;
@@ -193,11 +193,13 @@ std::string PriceText(std::int64_t price)
     const std::uint64_t fraction = magnitude % PriceScale;
     std::array<char, 40> text{};
     if (fraction % 100 == 0) {
-        std::snprintf(text.data(), text.size(), "%s%llu.%02llu", negative ? "-" : "",
-                      static_cast<unsigned long long>(whole), static_cast<unsigned long long>(fraction / 100));
+        static_cast<void>(std::snprintf(text.data(), text.size(), "%s%llu.%02llu", negative ? "-" : "",
+                                        static_cast<unsigned long long>(whole),
+                                        static_cast<unsigned long long>(fraction / 100)));
     } else {
-        std::snprintf(text.data(), text.size(), "%s%llu.%04llu", negative ? "-" : "",
-                      static_cast<unsigned long long>(whole), static_cast<unsigned long long>(fraction));
+        static_cast<void>(std::snprintf(text.data(), text.size(), "%s%llu.%04llu", negative ? "-" : "",
+                                        static_cast<unsigned long long>(whole),
+                                        static_cast<unsigned long long>(fraction)));
     }
     return text.data();
 }
@@ -205,7 +207,7 @@ std::string PriceText(std::int64_t price)
 std::string QuantityText(double quantity)
 {
     std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), "%.3f", quantity);
+    static_cast<void>(std::snprintf(text.data(), text.size(), "%.3f", quantity));
     return text.data();
 }
 

@@ -110,10 +110,11 @@ std::string UtcNow()
     const year_month_day date{day};
     const hh_mm_ss time{now - day};
     std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%04d-%02u-%02uT%02ld:%02ld:%02ld.%03ldZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<long>(time.hours().count()), static_cast<long>(time.minutes().count()),
-                  static_cast<long>(time.seconds().count()), static_cast<long>(time.subseconds().count()));
+    static_cast<void>(std::snprintf(
+        text.data(), text.size(), "%04d-%02u-%02uT%02ld:%02ld:%02ld.%03ldZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), static_cast<long>(time.hours().count()),
+        static_cast<long>(time.minutes().count()), static_cast<long>(time.seconds().count()),
+        static_cast<long>(time.subseconds().count())));
     return text.data();
 }
 
@@ -121,8 +122,9 @@ std::string NewJobId()
 {
     thread_local std::mt19937_64 generator{(std::uint64_t{std::random_device{}()} << 32U) ^ std::random_device{}()};
     std::array<char, 33> text{};
-    std::snprintf(text.data(), text.size(), "%016llx%016llx", static_cast<unsigned long long>(generator()),
-                  static_cast<unsigned long long>(generator()));
+    static_cast<void>(std::snprintf(text.data(), text.size(), "%016llx%016llx",
+                                    static_cast<unsigned long long>(generator()),
+                                    static_cast<unsigned long long>(generator())));
     return text.data();
 }
 

@@ -12,7 +12,7 @@ namespace zarvik12m::server {
 
 namespace {
 
-constexpr std::size_t MaxConfigSize = 1024U * 1024U;
+constexpr std::size_t MaxConfigSize = std::size_t{1024} * 1024U;
 constexpr std::size_t MaxTokenSize = 4096;
 
 std::string ReadSmallFile(const std::string& path, std::size_t limit, const char* what)
