@@ -215,7 +215,8 @@ TEST(Api, AJobAnswersWithinItsWaitOrTheWaitAnswers202)
     });
     const auto ask = [&](const std::string& target) {
         auto answer = std::make_shared<std::promise<TApiResponse>>();
-        api.Handle(TApiRequest{"GET", target, {}, ""}, [answer](TApiResponse response) { answer->set_value(response); });
+        api.Handle(TApiRequest{"GET", target, {}, ""},
+                   [answer](TApiResponse response) { answer->set_value(response); });
         return answer->get_future();
     };
 

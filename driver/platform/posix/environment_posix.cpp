@@ -6,7 +6,8 @@ namespace zarvik12m {
 
 bool SetEnvironmentValue(const std::string& name, const std::string& value)
 {
-    return setenv(name.c_str(), value.c_str(), 1) == 0;
+    // Before the threads that read the environment start (see the header).
+    return setenv(name.c_str(), value.c_str(), 1) == 0;  // NOLINT(concurrency-mt-unsafe)
 }
 
 }  // namespace zarvik12m
