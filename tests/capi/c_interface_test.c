@@ -237,7 +237,7 @@ static void refused_names(zarvik12m_goods_item* table)
         "Чай 5€",        /* the euro sign */
         "Чай — чёрный",  /* the dash */
         "Чай…",          /* the ellipsis */
-        "Чай\xC2\xA0" "5", /* the no-break space of spreadsheet exports */
+        ("Чай\xC2\xA0" "5"), /* the no-break space of spreadsheet exports */
         "Чай 茶",        /* no Windows-1251 byte at all */
         "Чай\t5",        /* a control character */
         "Ч\xD0",         /* not UTF-8 */
