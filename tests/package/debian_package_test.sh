@@ -21,6 +21,7 @@ expected=(
     "$prefix/$bindir/Zarvik12mPLU"
     "$prefix/$bindir/zarvik12m-emulator"
     "$prefix/$bindir/zarvik12m-probe"
+    "$prefix/$bindir/zarvik12m-server"
     "$prefix/$bindir/zarvik12m"
     "$prefix/$libdir/libzarvik12m.so.1.0.0"
     "$prefix/$libdir/libzarvik12m.so.1"
