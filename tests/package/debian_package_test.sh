@@ -71,8 +71,10 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libc6* && $depends == *libstdc++6* ]] || fail "Depends from dpkg-shlibdeps: '$depends'"
 [[ $depends == *python3* ]] || fail "Depends lacks python3: '$depends'"
+# Listed whole first: grep -q ending the pipe early would fail it under pipefail.
+controls=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
 for script in postinst prerm triggers; do
-    dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx "./$script" || fail "no $script in the package's control"
+    grep -qx "./$script" <<<"$controls" || fail "no $script in the package's control"
 done
 [ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "no description"
 
