@@ -191,7 +191,7 @@ std::string PriceText(std::int64_t price)
         negative ? 0 - static_cast<std::uint64_t>(price) : static_cast<std::uint64_t>(price);
     const std::uint64_t whole = magnitude / PriceScale;
     const std::uint64_t fraction = magnitude % PriceScale;
-    std::array<char, 40> text{};
+    std::array<char, 96> text{};
     if (fraction % 100 == 0) {
         static_cast<void>(std::snprintf(text.data(), text.size(), "%s%llu.%02llu", negative ? "-" : "",
                                         static_cast<unsigned long long>(whole),
@@ -206,7 +206,7 @@ std::string PriceText(std::int64_t price)
 
 std::string QuantityText(double quantity)
 {
-    std::array<char, 64> text{};
+    std::array<char, 512> text{};
     static_cast<void>(std::snprintf(text.data(), text.size(), "%.3f", quantity));
     return text.data();
 }

@@ -109,7 +109,7 @@ std::string UtcNow()
     const auto day = floor<days>(now);
     const year_month_day date{day};
     const hh_mm_ss time{now - day};
-    std::array<char, 32> text{};
+    std::array<char, 96> text{};
     static_cast<void>(std::snprintf(
         text.data(), text.size(), "%04d-%02u-%02uT%02ld:%02ld:%02ld.%03ldZ", static_cast<int>(date.year()),
         static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), static_cast<long>(time.hours().count()),
