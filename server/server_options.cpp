@@ -1,12 +1,14 @@
 #include "server/server_options.h"
 
 #include <charconv>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
+
+#include "driver/platform/environment.h"
 
 namespace zarvik12m::server {
 
@@ -116,6 +118,12 @@ TServerOptions ParseServerOptions(std::span<const std::string> arguments)
             options.Version = true;
             return options;
         }
+        if (option == "--install-service" || option == "--remove-service" || option == "--service") {
+            options.Service = option == "--install-service"  ? TServerOptions::TServiceAction::Install
+                              : option == "--remove-service" ? TServerOptions::TServiceAction::Remove
+                                                             : TServerOptions::TServiceAction::Run;
+            continue;
+        }
         if (i + 1 >= arguments.size()) {
             throw std::invalid_argument("unknown option or missing value: " + option);
         }
@@ -136,6 +144,9 @@ TServerOptions ParseServerOptions(std::span<const std::string> arguments)
             throw std::invalid_argument("unknown option: " + option);
         }
     }
+    if (options.Service == TServerOptions::TServiceAction::Remove) {
+        return options;
+    }
     if (options.Registers.empty()) {
         throw std::invalid_argument("no register configured (--register ID=PORT or --config FILE)");
     }
@@ -143,12 +154,36 @@ TServerOptions ParseServerOptions(std::span<const std::string> arguments)
         throw std::invalid_argument("listening on " + options.ListenHost +
                                     " lets other machines in: give a token (--token-file FILE)");
     }
+    options.StateFolderNamed = !options.StateFolder.empty();
     if (options.StateFolder.empty()) {
         // systemd names the unit's state folder; elsewhere a folder here.
-        const char* systemd = std::getenv("STATE_DIRECTORY");
-        options.StateFolder = systemd != nullptr && *systemd != '\0' ? systemd : "zarvik12m-state";
+        const std::optional<std::string> systemd = EnvironmentVariable("STATE_DIRECTORY");
+        options.StateFolder = systemd && !systemd->empty() ? *systemd : "zarvik12m-state";
     }
     return options;
+}
+
+std::vector<std::string> ServiceArguments(std::span<const std::string> arguments, const TServerOptions& options,
+                                          const std::string& defaultStateFolder)
+{
+    std::vector<std::string> result{"--service"};
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        if (option == "--install-service" || option == "--service" || option == "--remove-service") {
+            continue;
+        }
+        result.push_back(option);
+        const bool path = option == "--state-dir" || option == "--config" || option == "--token-file";
+        const bool valued = path || option == "--listen" || option == "--register" || option == "--allow-origin";
+        if (valued && i + 1 < arguments.size()) {
+            const std::string& value = arguments[++i];
+            result.push_back(path ? std::filesystem::absolute(value).string() : value);
+        }
+    }
+    if (!options.StateFolderNamed && !defaultStateFolder.empty()) {
+        result.insert(result.end(), {"--state-dir", defaultStateFolder});
+    }
+    return result;
 }
 
 const char* ServerUsage()
@@ -166,6 +201,9 @@ const char* ServerUsage()
            "  --token-file FILE       demand Authorization: Bearer <the file's token>\n"
            "                          (required on a non-loopback address)\n"
            "  --allow-origin ORIGIN   let pages of this origin call the API (repeatable)\n"
+           "  --install-service       register as a Windows service started with the machine,\n"
+           "                          with the other options given (state under ProgramData)\n"
+           "  --remove-service        stop and remove the Windows service\n"
            "  --version, --help\n";
 }
 

@@ -20,6 +20,14 @@ struct TServerOptions {
     std::vector<std::string> AllowOrigins;
     bool Help = false;
     bool Version = false;
+    // Whether the state folder was named (--state-dir or the configuration)
+    // rather than defaulted.
+    bool StateFolderNamed = false;
+    // What to do with the system's service manager (Windows services):
+    // register the program with these options, remove it, or run under the
+    // manager (the option the registered command line starts with).
+    enum class TServiceAction { None, Install, Remove, Run };
+    TServiceAction Service = TServiceAction::None;
 };
 
 // The options of a command line (without the program's name). Checks them
@@ -29,6 +37,15 @@ struct TServerOptions {
 
 // Whether connections to the address can come only from this machine.
 [[nodiscard]] bool IsLoopbackHost(const std::string& host);
+
+// The arguments the service manager is to start the program with, from the
+// command line given with --install-service: --service first, then the
+// options without --install-service, the paths of --state-dir, --config and
+// --token-file made absolute (a service starts in the system's folder), and
+// --state-dir defaultStateFolder added when no state folder was named.
+[[nodiscard]] std::vector<std::string> ServiceArguments(std::span<const std::string> arguments,
+                                                        const TServerOptions& options,
+                                                        const std::string& defaultStateFolder);
 
 // The usage text.
 [[nodiscard]] const char* ServerUsage();
