@@ -205,3 +205,64 @@ def test_the_page_at_a_phone_width(emulator, server, browser):
     # The page itself does not scroll sideways: the table scrolls in its box.
     assert browser.execute_script("return document.documentElement.scrollWidth <= window.innerWidth")
     assert goods.button("Записать в ККМ").is_displayed()
+
+
+def test_rows_deleted_and_added_keep_the_codes_whole(emulator, server, browser):
+    kkm = emulator("kkm", "--load", str(SAMPLE_GOODS))
+    service = server("--register", f"kkm={kkm.path},baud=115200")
+    goods = GoodsPage(browser, service).open()
+    goods.read(36)
+
+    # A row taken out of the middle leaves a gap the register cannot keep.
+    goods.row(2).find_element(By.CSS_SELECTOR, "button.remove").click()
+    goods.until(lambda d: "пропуск" in goods.cell(36, "code").text)
+    assert not goods.write_enabled()
+    assert "удалено: 1" in browser.find_element(By.ID, "difference-counts").text
+    goods.click("Отменить изменения")
+    goods.until(lambda d: goods.write_enabled())
+    assert goods.value(2, "name") == "Батон нарезной"
+
+    goods.click("Добавить строку")
+    name = goods.until(lambda d: goods.cell(37, "name").find_element(By.CSS_SELECTOR, "input"))
+    name.send_keys("Квас хлебный", Keys.ENTER)
+    price = goods.edit(37, "price")
+    price.send_keys(Keys.CONTROL, "a")
+    price.send_keys("60", Keys.ENTER)
+    goods.until(lambda d: "added" in goods.row(37).get_attribute("class"))
+    assert goods.write_enabled()
+    goods.click("Записать в ККМ")
+    goods.wait_status("Записано в ККМ товаров: 37.")
+    table = saved_table(kkm)
+    assert table[37][3] == "Квас хлебный" and table[37][2] == "60.00"
+    assert "Эта служба не хранит снимков" in browser.find_element(By.ID, "snapshots").text or \
+        browser.find_elements(By.CSS_SELECTOR, "#snapshots li")
+
+
+def test_a_plu_file_dropped_on_the_page(emulator, server, browser):
+    kkm = emulator("kkm", "--load", str(SAMPLE_GOODS))
+    service = server("--register", f"kkm={kkm.path},baud=115200")
+    goods = GoodsPage(browser, service).open()
+    goods.read(36)
+
+    # The utility's file, Windows-1251, with one name changed and the last
+    # entry left out.
+    lines = SAMPLE_GOODS.read_bytes().split(b"\r\n")
+    lines = [line for line in lines if line.strip()][:35]
+    lines[2] = lines[2].replace("Молоко".encode("cp1251"), "Кефир ".encode("cp1251"))
+    data = list(b"\r\n".join(lines) + b"\r\n")
+    browser.execute_script(
+        """
+        const file = new File([new Uint8Array(arguments[0])], "plu.txt");
+        const transfer = new DataTransfer();
+        transfer.items.add(file);
+        const zone = document.querySelector(".drop-zone");
+        zone.dispatchEvent(new DragEvent("dragover", {dataTransfer: transfer, bubbles: true, cancelable: true}));
+        zone.dispatchEvent(new DragEvent("drop", {dataTransfer: transfer, bubbles: true, cancelable: true}));
+        """,
+        data,
+    )
+    goods.until(lambda d: d.find_elements(By.ID, "difference-counts"))
+    assert browser.find_element(By.ID, "difference-counts").text == "Добавлено: 0, изменено: 1, удалено: 1"
+    assert goods.value(3, "name") == "Кефир  3,2% 1л"
+    assert "changed" in goods.cell(3, "name").get_attribute("class")
+    assert goods.write_enabled()
