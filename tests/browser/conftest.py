@@ -46,7 +46,15 @@ def browser(request, tmp_path):
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                      "--window-size=1280,800", "--lang=ru-RU", f"--user-data-dir={tmp_path / 'profile'}"):
         options.add_argument(argument)
+    # The page's console messages (a policy violation shows there), and
+    # downloads into the test's folder.
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    downloads = tmp_path / "downloads"
+    downloads.mkdir()
+    options.add_experimental_option("prefs", {"download.default_directory": str(downloads),
+                                              "download.prompt_for_download": False})
     driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
+    driver.downloads = downloads
     driver.set_window_size(1280, 800)
     yield driver
     try:

@@ -68,6 +68,10 @@ class GoodsPage:
     def progress(self):
         return self.driver.execute_script("return document.getElementById('job-progress').value")
 
+    def policy_violations(self):
+        return [entry["message"] for entry in self.driver.get_log("browser")
+                if "Content Security Policy" in entry["message"]]
+
     def no_alert(self):
         try:
             self.driver.switch_to.alert

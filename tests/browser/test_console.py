@@ -1,6 +1,8 @@
 """The web console end to end: a real headless Chromium against the
 service and the emulator."""
 
+import csv
+import io
 import urllib.request
 
 from selenium.webdriver.common.by import By
@@ -65,10 +67,21 @@ def test_registers_token_and_reading_the_table(tmp_path, emulator, server, brows
     prices = [float(td.text) for td in browser.find_elements(By.CSS_SELECTOR, "#goods td[data-field='price'] .value")]
     assert prices == sorted(prices)
 
-    # The read is in the history.
+    # The table saved as the Python command line's CSV.
+    goods.click("Экспорт CSV")
+    saved = browser.downloads / "goods-kkm.csv"
+    goods.until(lambda d: saved.exists() and saved.stat().st_size > 0)
+    exported = list(csv.reader(io.StringIO(saved.read_bytes().decode("utf-8"), newline=""), delimiter=";"))
+    assert exported[0] == ["code", "barcode", "price", "name", "group", "quantity"]
+    assert exported[1] == ["1", "4607010079192", "52.00", "Хлеб Бородинский", "1", "24.000"]
+    assert len(exported) == 37
+    assert saved.read_bytes().count(b"\r\n") == 37
+
+    # The read is in the history; no policy was broken on the way.
     goods.until(lambda d: "Чтение" in d.find_element(By.ID, "history").text)
     browser.find_element(By.CSS_SELECTOR, "th[data-field='code'] button").click()
     browser.save_screenshot(str(screenshot_folder() / "console.png"))
+    assert goods.policy_violations() == []
 
 
 def test_change_a_price_with_the_checks_as_typed_and_write_it(emulator, server, browser):
@@ -123,6 +136,7 @@ def test_a_file_with_a_bad_row_is_marked_and_nothing_is_sent(tmp_path, emulator,
     assert "длиннее 16" in goods.cell(7, "name").text
     assert not browser.find_elements(By.CSS_SELECTOR, "#goods img")
     assert goods.no_alert()
+    assert goods.policy_violations() == []
     assert not goods.write_enabled()
     assert "Ошибки: 2" in browser.find_element(By.ID, "problems").text
 
