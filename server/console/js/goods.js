@@ -3,6 +3,7 @@
 // clear; each job with its progress and a way to stop it.
 
 import { json, request, runJob, ApiError, randomKey } from "./api.js";
+import { confirmBySerial } from "./dialogs.js";
 import { el, replace, say } from "./dom.js";
 import { difference } from "./diff.js";
 import { csvText, decodeBytes, looksLikeCsv, parseCsv, parsePlu, FileFormatError } from "./files.js";
@@ -544,43 +545,6 @@ export function showGoods(main, registerId) {
         }
     }
 
-    function askSerial() {
-        const dialog = document.getElementById("clear-dialog");
-        const input = document.getElementById("clear-input");
-        const confirmButton = document.getElementById("clear-confirm");
-        const cancel = document.getElementById("clear-cancel");
-        const form = document.getElementById("clear-form");
-        document.getElementById("clear-hint").textContent = "Все товары кассы " + page.id + " будут стёрты. " +
-            "Для подтверждения введите заводской номер ККМ: " + page.serial + ".";
-        input.value = "";
-        confirmButton.disabled = true;
-        return new Promise((resolve) => {
-            const onInput = () => {
-                confirmButton.disabled = input.value.trim() !== page.serial;
-            };
-            const finish = (ok) => {
-                input.removeEventListener("input", onInput);
-                form.removeEventListener("submit", onSubmit);
-                cancel.removeEventListener("click", onCancel);
-                dialog.close();
-                resolve(ok);
-            };
-            const onSubmit = (event) => {
-                event.preventDefault();
-                if (input.value.trim() === page.serial) {
-                    finish(true);
-                }
-            };
-            const onCancel = () => finish(false);
-            input.addEventListener("input", onInput);
-            form.addEventListener("submit", onSubmit);
-            cancel.addEventListener("click", onCancel);
-            dialog.addEventListener("cancel", onCancel, { once: true });
-            dialog.showModal();
-            input.focus();
-        });
-    }
-
     async function clearRegister() {
         if (!page.serial) {
             await loadSerial();
@@ -589,7 +553,7 @@ export function showGoods(main, registerId) {
             say(status, "Заводской номер ККМ не прочитан: очистка невозможна, пока касса не ответит.", "error");
             return;
         }
-        if (!(await askSerial())) {
+        if (!(await confirmBySerial(page.id, page.serial))) {
             return;
         }
         startProgress("Очистка ККМ…");

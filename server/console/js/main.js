@@ -2,40 +2,11 @@
 // address's fragment (#/ and #/registers/ID).
 
 import { json, runJob, setTokenAsker, ApiError } from "./api.js";
+import { askToken } from "./dialogs.js";
 import { el, replace, say } from "./dom.js";
 import { showGoods } from "./goods.js";
 
 const STATES = { idle: "свободна", busy: "занята" };
-
-function askToken(again) {
-    const dialog = document.getElementById("token-dialog");
-    const input = document.getElementById("token-input");
-    const hint = document.getElementById("token-hint");
-    hint.textContent = again
-        ? "Служба не приняла этот токен. Введите верный токен доступа."
-        : "Служба просит токен доступа. Он хранится в браузере до закрытия вкладки.";
-    input.value = "";
-    return new Promise((resolve) => {
-        const form = document.getElementById("token-form");
-        const cancel = document.getElementById("token-cancel");
-        const finish = (value) => {
-            form.removeEventListener("submit", onSubmit);
-            cancel.removeEventListener("click", onCancel);
-            dialog.close();
-            resolve(value);
-        };
-        const onSubmit = (event) => {
-            event.preventDefault();
-            finish(input.value.trim());
-        };
-        const onCancel = () => finish(null);
-        form.addEventListener("submit", onSubmit);
-        cancel.addEventListener("click", onCancel);
-        dialog.addEventListener("cancel", onCancel, { once: true });
-        dialog.showModal();
-        input.focus();
-    });
-}
 
 function propertiesText(detail) {
     if (detail.properties) {
