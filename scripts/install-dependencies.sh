@@ -7,6 +7,9 @@
 #                                              tools (scripts/memcheck.sh)
 #   scripts/install-dependencies.sh windows    that and the Windows cross
 #                                              build's tools (mingw-w64, Wine)
+#   scripts/install-dependencies.sh browser    that and the web console's
+#                                              browser tests' (Chromium,
+#                                              its driver, Selenium)
 set -euo pipefail
 
 # The compilers and build tools; clang with its runtime for the fuzz
@@ -16,10 +19,14 @@ set -euo pipefail
 # groff for the manual pages; for the Python package's tests, Debian's
 # python3 with pytest, and setuptools and pip to install the package; for
 # zarvik12m-server, Boost's header-only HTTP library (Beast, over Asio) and
-# nlohmann's JSON library, both of which the Windows build uses too.
+# nlohmann's JSON library, both of which the Windows build uses too; ESLint
+# for the web console's JavaScript (scripts/lint.sh).
 packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format
     pkgconf dpkg-dev file groff-base python3 python3-pytest python3-setuptools python3-pip
-    libboost-dev nlohmann-json3-dev)
+    libboost-dev nlohmann-json3-dev eslint)
+# The web console's browser tests: headless Chromium, its WebDriver and
+# Selenium for Python.
+browser_packages=(chromium chromium-driver python3-selenium)
 # Tools that only the memory check uses: valgrind, and GNU time for the
 # peak memory of a run.
 memcheck_packages=(valgrind time)
@@ -31,7 +38,8 @@ for extra in "$@"; do
     case "$extra" in
         memcheck) packages+=("${memcheck_packages[@]}") ;;
         windows) packages+=("${windows_packages[@]}") ;;
-        *) echo "unknown tool set '$extra' (memcheck, windows)" >&2; exit 2 ;;
+        browser) packages+=("${browser_packages[@]}") ;;
+        *) echo "unknown tool set '$extra' (memcheck, windows, browser)" >&2; exit 2 ;;
     esac
 done
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The static checks: every C++ file of the tree laid out as .clang-format
-# says, and the sources of the library, the utility, the emulator and the
+# says, the web console's JavaScript clean under ESLint
+# (server/console/.eslintrc.json), and the sources of the library, the utility, the emulator and the
 # benchmarks clean under .clang-tidy (the tests are left to the compiler's
 # warnings and the sanitizers: checking them too would double the time).
 # Fails on the first kind of finding, listing every file concerned.
 #
 #   scripts/lint.sh               both checks
 #   scripts/lint.sh format        only the layout
+#   scripts/lint.sh js            only ESLint on the web console
 #   scripts/lint.sh tidy [FILE]   only clang-tidy, on the given files or all
 #   scripts/lint.sh fix-format    lay the tree out (rewrites the files)
 #
@@ -38,6 +40,16 @@ check_format() {
     fi
 }
 
+check_js() {
+    echo "== lint: eslint (the web console)"
+    command -v eslint >/dev/null || { echo "eslint is not installed (scripts/install-dependencies.sh)" >&2; return 1; }
+    # Debian's eslint loads its modules from /usr/share/nodejs, where a
+    # Node.js that did not come from Debian does not look by itself. The
+    # unix format needs no colour module.
+    NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH} eslint -f unix --no-eslintrc \
+        -c server/console/.eslintrc.json server/console/js
+}
+
 check_tidy() {
     echo "== lint: clang-tidy"
     # The benchmarks are among the checked sources, so they are configured too.
@@ -58,10 +70,11 @@ check_tidy() {
 }
 
 case "$what" in
-    all) check_format; check_tidy "$@" ;;
+    all) check_format; check_js; check_tidy "$@" ;;
     format) check_format ;;
+    js) check_js ;;
     tidy) check_tidy "$@" ;;
     fix-format) cxx_files | xargs clang-format -i ;;
-    *) echo "unknown check '$what' (format, tidy, fix-format)" >&2; exit 2 ;;
+    *) echo "unknown check '$what' (format, js, tidy, fix-format)" >&2; exit 2 ;;
 esac
 echo "== lint: clean"

@@ -4,6 +4,9 @@
 #   lint      the static checks (scripts/lint.sh: clang-format, clang-tidy)
 #   normal    g++ RelWithDebInfo in build/: the whole test suite, the
 #             Python package's pytest tests included
+#   browser   the web console in a real headless Chromium against the
+#             service and the emulator (ctest -L browser, build/), each
+#             test's screenshot left in build/screenshots/
 #   asan      g++ Debug with AddressSanitizer and UndefinedBehaviorSanitizer
 #             in build-asan/: the whole test suite
 #   tsan      clang RelWithDebInfo with ThreadSanitizer in build-tsan/: the
@@ -37,7 +40,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-all_steps=(lint normal asan tsan memcheck fuzz package warnings windows)
+all_steps=(lint normal browser asan tsan memcheck fuzz package warnings windows)
 
 steps=("$@")
 [ ${#steps[@]} -gt 0 ] || steps=("${all_steps[@]}")
@@ -49,6 +52,7 @@ tool_sets=()
 for step in "${steps[@]}"; do
     [ "$step" != memcheck ] || tool_sets+=(memcheck)
     [ "$step" != windows ] || tool_sets+=(windows)
+    [ "$step" != browser ] || tool_sets+=(browser)
 done
 "$root/scripts/install-dependencies.sh" "${tool_sets[@]}"
 
@@ -65,12 +69,12 @@ configure() {
 }
 
 # suite DIR COMPILER BUILD_TYPE SANITIZER: builds everything, runs every
-# test but those of the package and windows steps.
+# test but those of the package, windows and browser steps.
 suite() {
     local dir=$1
     configure "$dir" "$2" "$3" -DZARVIK12M_SANITIZER="$4"
     cmake --build "$root/$dir" -j "$jobs"
-    (cd "$root/$dir" && ctest -j2 --output-on-failure -LE '^(package|wine)$')
+    (cd "$root/$dir" && ctest -j2 --output-on-failure -LE '^(package|wine|browser)$')
 }
 
 # cpu_now sets $cpu to the processor seconds (user and system) of every
@@ -94,6 +98,10 @@ for step in "${steps[@]}"; do
         normal) suite build g++ RelWithDebInfo "" ;;
         asan) suite build-asan g++ Debug address ;;
         tsan) suite build-tsan clang RelWithDebInfo thread ;;
+        browser)
+            configure build g++ RelWithDebInfo -DZARVIK12M_SANITIZER=
+            cmake --build "$root/build" -j "$jobs" --target zarvik12m-server zarvik12m-emulator
+            (cd "$root/build" && ctest --output-on-failure --no-tests=error -L '^browser$') ;;
         memcheck) "$root/scripts/memcheck.sh" ;;
         fuzz)
             if command -v clang++ >/dev/null; then

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/console_route.h"
 #include "server/goods_json.h"
 
 namespace zarvik12m::server {
@@ -187,7 +188,8 @@ void TApi::Route(const TApiRequest& request, const TRespond& respond)
         return;
     }
     if (!path.starts_with(ApiPrefix)) {
-        respond(ErrorResponse(404, OtherCode, "Нет такого адреса"));
+        std::optional<TApiResponse> page = ConsoleResponse(method, path);
+        respond(page ? std::move(*page) : ErrorResponse(404, OtherCode, "Нет такого адреса"));
         return;
     }
     if (!Authorized(request)) {
