@@ -5,9 +5,9 @@
 #include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
 #include "driver/port/com_port.h"
+#include "driver/processing/command_encoder.h"
 #include "driver/processing/command_queues.h"
 #include "driver/processing/command_thread_run.h"
-#include "driver/protocol/command_encoder.h"
 
 namespace zarvik12m {
 

@@ -5,8 +5,8 @@
 
 #include "driver/platform/thread.h"
 #include "driver/port/read_queue.h"
-#include "driver/processing/frame_scan.h"
 #include "driver/protocol/command.h"
+#include "driver/protocol/frame_scan.h"
 
 namespace zarvik12m {
 
