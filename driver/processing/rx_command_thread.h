@@ -34,6 +34,12 @@ public:
 
 private:
     void Execute(TThread& thread);
+    // Waits for received bytes and scans each fresh copy of the input queue
+    // for frames until the thread is asked to end.
+    void Loop(const TThread& thread);
+    // Copies what the input queue holds into the receive buffer and notes
+    // where in the stream the copy starts; returns how many bytes it took.
+    std::uint16_t CopyInput(TReadQueue& input);
     void OnFrame(std::span<const std::uint8_t> skipped, TCommand& command, std::uint16_t consumed) override;
     [[nodiscard]] bool Stopping() const override { return FThread.Terminated(); }
     void StoreSkipped(std::span<const std::uint8_t> skipped);
