@@ -14,7 +14,7 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/platform/dynamic_library.h"
-#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/linux_support.h"
 #include "tools/emulator/catalogue.h"
 #include "tools/emulator/goods_generator.h"
 #include "tools/emulator/wire.h"

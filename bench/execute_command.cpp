@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/bench_support.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 #include "zarvik12m/error.h"
 
 using namespace zarvik12m;

@@ -40,7 +40,7 @@ static_assert(sizeof(zarvik12m_error) == 516);
 
 namespace {
 
-using zarvik12m::Cp1251UpperHalf;
+using zarvik12m::Cp1251ToUtf8;
 namespace goods_rules = zarvik12m::goods_rules;
 
 // A failure of a C call that is not the driver's own: a bad argument, or a
@@ -53,32 +53,6 @@ public:
 private:
     std::string FMessage;
 };
-
-void AppendUtf8(std::string& out, char32_t codePoint)
-{
-    if (codePoint < 0x80) {
-        out.push_back(static_cast<char>(codePoint));
-    } else if (codePoint < 0x800) {
-        out.push_back(static_cast<char>(0xC0U | (codePoint >> 6U)));
-        out.push_back(static_cast<char>(0x80U | (codePoint & 0x3FU)));
-    } else {
-        out.push_back(static_cast<char>(0xE0U | (codePoint >> 12U)));
-        out.push_back(static_cast<char>(0x80U | ((codePoint >> 6U) & 0x3FU)));
-        out.push_back(static_cast<char>(0x80U | (codePoint & 0x3FU)));
-    }
-}
-
-// Windows-1251 to UTF-8; byte 0x98, which has no character, becomes U+FFFD.
-std::string ToUtf8(std::string_view cp1251)
-{
-    std::string out;
-    out.reserve(cp1251.size() * 2);
-    for (const char c : cp1251) {
-        const auto byte = static_cast<unsigned char>(c);
-        AppendUtf8(out, byte < 0x80 ? char32_t{byte} : Cp1251UpperHalf[byte - 0x80U]);
-    }
-    return out;
-}
 
 // Copies text into a NUL-terminated field of `size` bytes; a text too long
 // is cut at a character boundary, so the field stays well-formed UTF-8.
@@ -112,7 +86,7 @@ int Guarded(zarvik12m_error* error, TCall call) noexcept
         return Report(error, 0, "");
     } catch (const EZarvik12mError& failure) {
         try {
-            return Report(error, failure.ErrorCode(), ToUtf8(failure.what()));
+            return Report(error, failure.ErrorCode(), Cp1251ToUtf8(failure.what()));
         } catch (...) {
             return Report(error, failure.ErrorCode(), "");
         }
@@ -122,7 +96,7 @@ int Guarded(zarvik12m_error* error, TCall call) noexcept
         return Report(error, ZARVIK12M_ERROR_OTHER, "Недостаточно памяти");
     } catch (const std::exception& failure) {
         try {
-            return Report(error, ZARVIK12M_ERROR_OTHER, ToUtf8(failure.what()));
+            return Report(error, ZARVIK12M_ERROR_OTHER, Cp1251ToUtf8(failure.what()));
         } catch (...) {
             return Report(error, ZARVIK12M_ERROR_OTHER, "");
         }
@@ -137,7 +111,7 @@ void CopyItemOut(const TZarvik12m_GoodsItem& from, zarvik12m_goods_item& to)
     to.code = from.Code;
     CopyText(to.barcode, sizeof to.barcode, from.Barcode.View());
     to.price = from.Price;
-    CopyText(to.name, sizeof to.name, ToUtf8(from.Name.View()));
+    CopyText(to.name, sizeof to.name, Cp1251ToUtf8(from.Name.View()));
     to.group = from.Group;
     to.quantity = from.Quantity;
 }
@@ -254,7 +228,7 @@ ZARVIK12M_C_API int ZARVIK12M_CALL zarvik12m_get_properties(uint8_t port, int32_
         } catch (...) {
             failure = std::current_exception();
         }
-        CopyText(properties->device_name, sizeof properties->device_name, ToUtf8(found.DeviceName));
+        CopyText(properties->device_name, sizeof properties->device_name, Cp1251ToUtf8(found.DeviceName));
         CopyText(properties->serial_number, sizeof properties->serial_number, found.SerialNumber.View());
         properties->max_goods = found.MaxGoods;
         if (failure) {

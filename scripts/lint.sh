@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# The static checks: every C++ file of the tree laid out as .clang-format
-# says, the web console's JavaScript clean under ESLint
-# (server/console/.eslintrc.json), and the sources of the library, the utility, the emulator and the
+# The static checks: the include rules of the layers
+# (scripts/check-includes.sh), every C++ file of the tree laid out as
+# .clang-format says, the web console's JavaScript clean under ESLint
+# (server/console/.eslintrc.json), and the sources of the library, the
+# utility, the emulator and the
 # benchmarks clean under .clang-tidy (the tests are left to the compiler's
 # warnings and the sanitizers: checking them too would double the time).
 # Fails on the first kind of finding, listing every file concerned.
 #
-#   scripts/lint.sh               both checks
+#   scripts/lint.sh               every check
+#   scripts/lint.sh includes      only the include rules
 #   scripts/lint.sh format        only the layout
 #   scripts/lint.sh js            only ESLint on the web console
 #   scripts/lint.sh tidy [FILE]   only clang-tidy, on the given files or all
@@ -27,6 +30,11 @@ cxx_files() { git ls-files -- '*.cpp' '*.h'; }
 # windows), with its warnings as errors; the Linux compile commands cannot
 # check them.
 tidy_files() { git ls-files -- 'driver/*.cpp' 'capi/*.cpp' 'utility/*.cpp' 'tools/*.cpp' 'bench/*.cpp' 'server/*.cpp' ':!driver/platform/win32/*' ':!*_win32.cpp'; }
+
+check_includes() {
+    echo "== lint: include rules"
+    "$root/scripts/check-includes.sh" "$root"
+}
 
 check_format() {
     echo "== lint: clang-format"
@@ -70,11 +78,12 @@ check_tidy() {
 }
 
 case "$what" in
-    all) check_format; check_js; check_tidy "$@" ;;
+    all) check_includes; check_format; check_js; check_tidy "$@" ;;
+    includes) check_includes ;;
     format) check_format ;;
     js) check_js ;;
     tidy) check_tidy "$@" ;;
     fix-format) cxx_files | xargs clang-format -i ;;
-    *) echo "unknown check '$what' (format, js, tidy, fix-format)" >&2; exit 2 ;;
+    *) echo "unknown check '$what' (includes, format, js, tidy, fix-format)" >&2; exit 2 ;;
 esac
 echo "== lint: clean"

@@ -30,7 +30,7 @@ enum TErrorCode : std::int16_t {
     ecReadEventCreate = -117,
     ecReadEventWait = -118,
     ecReadStatus = -119,
-    ecWriteEventCreate = -120,
+    ecWriteEventCreate = -120,  // in the table callers know, never raised: writes wait in the device, no event is made
     ecUnknownCommand = -200,
     ecCommandDataSize = -201,
     ecCommandFailed = -202,

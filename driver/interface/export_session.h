@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "driver/common/error_text.h"
+#include "driver/processing/command_encoder.h"
 #include "driver/protocol/command_data.h"
-#include "driver/protocol/command_encoder.h"
 
 // The frame that the goods and properties exports share: progress, one
 // engine for the call, commands stepped and judged.

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "driver/common/cp1251.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 
 namespace zarvik12m {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "driver/platform/thread.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 
 namespace zarvik12m {
 

@@ -5,9 +5,10 @@
 #include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
 #include "driver/port/com_port.h"
+#include "driver/processing/command_encoder.h"
 #include "driver/processing/command_queues.h"
 #include "driver/processing/command_thread_run.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_scan.h"
 
 namespace zarvik12m {
 
@@ -36,34 +37,40 @@ TRXCommandThread::~TRXCommandThread()
 void TRXCommandThread::Execute(TThread& thread)
 {
     RunCommandThread(FEncoder, &TCommandEncoder::SetRXStarted, "Входной поток команд: Запущен"_cp1251,
-                     "Входной поток команд: Остановлен"_cp1251, [&] {
-                         TReadQueue& input = FEncoder.Port().InputQueue();
-                         while (!thread.Terminated()) {
-                             // Bytes that arrive during a pass leave the event
-                             // set, so the next wait returns at once.
-                             if (input.DataEvent().WaitFor(IdleWait) != TEvent::wrSignaled) {
-                                 continue;
-                             }
-                             if (thread.Terminated()) {
-                                 break;
-                             }
-                             std::uint16_t count = 0;
-                             {
-                                 const TCriticalSection::TGuard lock(input);
-                                 count = input.Count();
-                                 FPassStart = input.RemovedTotal();
-                                 if (count > 0) {
-                                     input.Peek(FReceiveBuffer.data(), count);
-                                 }
-                             }
-                             if (thread.Terminated()) {
-                                 break;
-                             }
-                             if (count > 0) {
-                                 ScanForFrames(FEncoder, std::span(FReceiveBuffer).first(count), *this);
-                             }
-                         }
-                     });
+                     "Входной поток команд: Остановлен"_cp1251, [this, &thread] { Loop(thread); });
+}
+
+void TRXCommandThread::Loop(const TThread& thread)
+{
+    TReadQueue& input = FEncoder.Port().InputQueue();
+    while (!thread.Terminated()) {
+        // Bytes that arrive during a pass leave the event set, so the next
+        // wait returns at once.
+        if (input.DataEvent().WaitFor(IdleWait) != TEvent::wrSignaled) {
+            continue;
+        }
+        if (thread.Terminated()) {
+            break;
+        }
+        const std::uint16_t count = CopyInput(input);
+        if (thread.Terminated()) {
+            break;
+        }
+        if (count > 0) {
+            ScanForFrames(FEncoder, std::span(FReceiveBuffer).first(count), *this);
+        }
+    }
+}
+
+std::uint16_t TRXCommandThread::CopyInput(TReadQueue& input)
+{
+    const TCriticalSection::TGuard lock(input);
+    const std::uint16_t count = input.Count();
+    FPassStart = input.RemovedTotal();
+    if (count > 0) {
+        input.Peek(FReceiveBuffer.data(), count);
+    }
+    return count;
 }
 
 // One recognised frame of a pass over a fresh copy of the input queue. The

@@ -5,8 +5,8 @@
 
 #include "driver/platform/thread.h"
 #include "driver/port/read_queue.h"
-#include "driver/processing/frame_scan.h"
 #include "driver/protocol/command.h"
+#include "driver/protocol/frame_scan.h"
 
 namespace zarvik12m {
 
@@ -34,6 +34,12 @@ public:
 
 private:
     void Execute(TThread& thread);
+    // Waits for received bytes and scans each fresh copy of the input queue
+    // for frames until the thread is asked to end.
+    void Loop(const TThread& thread);
+    // Copies what the input queue holds into the receive buffer and notes
+    // where in the stream the copy starts; returns how many bytes it took.
+    std::uint16_t CopyInput(TReadQueue& input);
     void OnFrame(std::span<const std::uint8_t> skipped, TCommand& command, std::uint16_t consumed) override;
     [[nodiscard]] bool Stopping() const override { return FThread.Terminated(); }
     void StoreSkipped(std::span<const std::uint8_t> skipped);

@@ -3,9 +3,9 @@
 #include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
 #include "driver/port/com_port.h"
+#include "driver/processing/command_encoder.h"
 #include "driver/processing/command_queues.h"
 #include "driver/processing/command_thread_run.h"
-#include "driver/protocol/command_encoder.h"
 
 namespace zarvik12m {
 
@@ -35,36 +35,40 @@ TTXCommandThread::~TTXCommandThread()
 void TTXCommandThread::Execute(TThread& thread)
 {
     RunCommandThread(FEncoder, &TCommandEncoder::SetTXStarted, "Выходной поток команд: Запущен"_cp1251,
-                     "Выходной поток команд: Остановлен"_cp1251, [&] {
-                         TTXCommandQueue& queue = FEncoder.TXQueue();
-                         while (!thread.Terminated()) {
-                             // Nothing is looked at without a signal: every
-                             // Enqueue sets the event, one wake-up handles one
-                             // command.
-                             if (queue.QueueEvent().WaitFor(IdleWait) != TEvent::wrSignaled) {
-                                 continue;
-                             }
-                             if (thread.Terminated()) {
-                                 break;
-                             }
-                             TCommand command;
-                             {
-                                 const TCriticalSection::TGuard lock(queue);
-                                 command = queue.FindByState(csCreated);
-                             }
-                             if (thread.Terminated()) {
-                                 break;
-                             }
-                             if (command.ID == 0) {
-                                 continue;
-                             }
-                             if (command.CommandType == ctServerCommand) {
-                                 SendServerCommand(command);
-                             } else if (command.CommandType == ctServerResponse) {
-                                 SendServerResponse(command);
-                             }
-                         }
-                     });
+                     "Выходной поток команд: Остановлен"_cp1251, [this, &thread] { Loop(thread); });
+}
+
+void TTXCommandThread::Loop(const TThread& thread)
+{
+    TTXCommandQueue& queue = FEncoder.TXQueue();
+    while (!thread.Terminated()) {
+        // Nothing is looked at without a signal: every Enqueue sets the
+        // event, one wake-up handles one command.
+        if (queue.QueueEvent().WaitFor(IdleWait) != TEvent::wrSignaled) {
+            continue;
+        }
+        if (thread.Terminated()) {
+            break;
+        }
+        TCommand command;
+        {
+            const TCriticalSection::TGuard lock(queue);
+            command = queue.FindByState(csCreated);
+        }
+        if (thread.Terminated()) {
+            break;
+        }
+        Send(command);
+    }
+}
+
+void TTXCommandThread::Send(TCommand& command)
+{
+    if (command.CommandType == ctServerCommand) {
+        SendServerCommand(command);
+    } else if (command.CommandType == ctServerResponse) {
+        SendServerResponse(command);
+    }
 }
 
 void TTXCommandThread::WriteFrame(const TCommand& command)

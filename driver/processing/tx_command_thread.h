@@ -32,6 +32,11 @@ public:
 
 private:
     void Execute(TThread& thread);
+    // Waits for commands and sends each until the thread is asked to end.
+    void Loop(const TThread& thread);
+    // Sends a command taken from the queue by its kind; nothing for none
+    // (ID 0) or another kind.
+    void Send(TCommand& command);
     void SendServerCommand(TCommand& command);
     void SendServerResponse(TCommand& response);
     void WriteFrame(const TCommand& command);

@@ -8,7 +8,7 @@
 #include <string>
 #include <type_traits>
 
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
 #include "driver/protocol/wire_fields.h"
 
 namespace zarvik12m {
@@ -146,13 +146,13 @@ void DecodeLayout(TBytesFields& record, TPayload payload)
 
 bool IsReceivedCommand(std::uint8_t commandNumber)
 {
-    const TCommandType type = TCommandEncoder::CommandTypeOf(commandNumber);
+    const TCommandType type = TFrameCodec::CommandTypeOf(commandNumber);
     return type == ctKKMRequest || type == ctKKMResponse || commandNumber == UnknownCommand;
 }
 
 }  // namespace
 
-void TCommandEncoder::DecodeData(const TCommand& command, std::span<const std::uint8_t> payload)
+void TFrameCodec::DecodeData(const TCommand& command, std::span<const std::uint8_t> payload)
 {
     if (!IsReceivedCommand(command.CommandNumber) || command.Data == nullptr) {
         return;

@@ -7,7 +7,7 @@
 #include <string>
 #include <type_traits>
 
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
 #include "driver/protocol/wire_fields.h"
 
 namespace zarvik12m {
@@ -120,7 +120,7 @@ void EncodeLayout(const TTX_WRITE_RPZU_DataIn& record, TPayload payload)
 
 }  // namespace
 
-void TCommandEncoder::EncodeData(const TCommand& command, std::span<std::uint8_t> payload)
+void TFrameCodec::EncodeData(const TCommand& command, std::span<std::uint8_t> payload)
 {
     const TCommandType type = CommandTypeOf(command.CommandNumber);
     if ((type != ctServerResponse && type != ctServerCommand) || command.Data == nullptr) {

@@ -1,12 +1,8 @@
-#include <locale.h>
-
 #include <cmath>
 
 #include <gtest/gtest.h>
 
-#include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
-#include "driver/platform/posix/local_time_posix.h"
 
 namespace zarvik12m {
 namespace {
@@ -16,30 +12,6 @@ TDateTime Encode(int year, int month, int day, int hour = 0, int minute = 0, int
     TDateTime result = 0;
     EXPECT_TRUE(TryEncodeDateTime({year, month, day, hour, minute, second, millisecond}, result));
     return result;
-}
-
-// A locale owned by a test, or null when the machine lacks it.
-class TLocale {
-public:
-    explicit TLocale(const char* name) : FLocale(newlocale(LC_TIME_MASK | LC_CTYPE_MASK, name, nullptr)) {}
-    ~TLocale()
-    {
-        if (FLocale != nullptr) {
-            freelocale(FLocale);
-        }
-    }
-    TLocale(const TLocale&) = delete;
-    TLocale& operator=(const TLocale&) = delete;
-    [[nodiscard]] locale_t Get() const { return FLocale; }
-
-private:
-    locale_t FLocale;
-};
-
-std::string TextIn(TDateTime value, locale_t locale)
-{
-    return DateTimeToText(
-        value, [locale](const TLocalTime& time, bool withTime) { return LocalDateTimeText(time, withTime, locale); });
 }
 
 TEST(DateTime, CountsDaysFromThe1899Epoch)
@@ -94,43 +66,6 @@ TEST(DateTime, NowIsTheLocalTime)
     const TDateTime expected =
         Encode(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     EXPECT_NEAR(now, expected, 2.0 / 86400.0);
-}
-
-TEST(DateTimeText, FollowsTheLocaleShortDateAndLongTime)
-{
-    const TLocale c("C");
-    ASSERT_NE(c.Get(), nullptr);
-    EXPECT_EQ(TextIn(Encode(2026, 12, 7, 9, 41, 5), c.Get()), "12/07/26 09:41:05");
-
-    const TLocale russian("ru_RU.UTF-8");
-    if (russian.Get() == nullptr) {
-        GTEST_SKIP() << "no ru_RU.UTF-8 locale here";
-    }
-    EXPECT_EQ(TextIn(Encode(2026, 12, 7, 9, 41, 5), russian.Get()), "07.12.2026 09:41:05");
-}
-
-TEST(DateTimeText, LeavesOutTheTimeAtExactlyMidnight)
-{
-    const TLocale c("C");
-    EXPECT_EQ(TextIn(Encode(2026, 12, 7), c.Get()), "12/07/26");
-    EXPECT_EQ(TextIn(Encode(2026, 12, 7, 0, 0, 0, 1), c.Get()), "12/07/26 00:00:00");
-    EXPECT_EQ(TextIn(Encode(1, 1, 1), c.Get()), "01/01/01");
-}
-
-TEST(DateTimeText, IsWindows1251WhateverTheLocaleCharset)
-{
-    // A date format with a month name shows the conversion: ru_RU's
-    // abbreviated month names are Cyrillic.
-    const TLocale russian("ru_RU.UTF-8");
-    if (russian.Get() == nullptr) {
-        GTEST_SKIP() << "no ru_RU.UTF-8 locale here";
-    }
-    char buffer[64];
-    std::tm time{};
-    time.tm_mon = 11;
-    const std::size_t length = strftime_l(buffer, sizeof buffer, "%b", &time, russian.Get());
-    const std::string month = Utf8ToCp1251(std::string(buffer, length));
-    EXPECT_EQ(month, "дек"_cp1251);
 }
 
 }  // namespace

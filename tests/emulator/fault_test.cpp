@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/platform/posix/serial_device_termios2.h"
+#include "driver/platform/linux_support.h"
 #include "tests/emulator/raw_client.h"
 #include "tools/emulator/emulator.h"
 
@@ -148,7 +148,7 @@ TEST_F(FaultTest, ALineAtAnotherSpeedGetsOnlyGarbage)
     EXPECT_EQ(FEmulator.GarbledByteCount(), SerialRequest.size());
     EXPECT_EQ(FEmulator.FrameCount(), 0U);
 
-    ASSERT_TRUE(serial_device::SetArbitraryBaudRate(FClient.Fd(), 19200));
+    ASSERT_TRUE(SetLineRate(FClient.Fd(), 19200));
     FClient.Write(SerialRequest);
     EXPECT_EQ(FClient.Read(SerialAnswer.size()), SerialAnswer);
     EXPECT_EQ(FClient.Pending(), 0U);

@@ -28,9 +28,9 @@
 
 #include "driver/port/com_port.h"
 #include "driver/port/read_queue.h"
-#include "driver/processing/frame_scan.h"
 #include "driver/protocol/command_catalogue.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
+#include "driver/protocol/frame_scan.h"
 #include "tests/fuzz/support/fuzz_check.h"
 #include "tests/fuzz/support/fuzz_input.h"
 
@@ -83,7 +83,7 @@ std::span<const std::uint8_t> WindowAt(std::span<const std::uint8_t> bytes, std:
 // byte fed to it.
 class TReceiveSimulation final : public TFrameSink {
 public:
-    explicit TReceiveSimulation(TCommandEncoder& encoder) : FEncoder(encoder), FQueue(encoder.Port().InputQueue()) {}
+    TReceiveSimulation(TFrameCodec& codec, TReadQueue& queue) : FCodec(codec), FQueue(queue) {}
 
     // Puts as much of the chunk as the queue has room for, as the read
     // thread does; returns how much that was.
@@ -112,7 +112,7 @@ public:
         }
         FPass = std::span<const std::uint8_t>(FCopy).first(count);
         FPassConsumed = 0;
-        const std::size_t consumed = ScanForFrames(FEncoder, FPass, *this);
+        const std::size_t consumed = ScanForFrames(FCodec, FPass, *this);
 
         ZARVIK12M_FUZZ_CHECK(consumed == FPassConsumed);
         // Whatever was left is noise or an incomplete frame: no position of
@@ -170,8 +170,8 @@ private:
     // them.
     void StoreSkipped(std::span<const std::uint8_t> skipped)
     {
-        const TCommand unknown = FEncoder.InitCommand(UnknownCommand, 0);
-        TCommandEncoder::DecodeData(unknown, skipped);
+        const TCommand unknown = FCodec.InitCommand(UnknownCommand, 0);
+        TFrameCodec::DecodeData(unknown, skipped);
         ZARVIK12M_FUZZ_CHECK(unknown.CommandType == ctUnknown && unknown.NetNumber == 0);
         const TCommand_Data& data = DataAs<TRX_UNKNOWN_DataIn>(unknown).Data;
         ZARVIK12M_FUZZ_CHECK(std::equal(data.begin(), data.end(), skipped.begin(), skipped.end()));
@@ -189,7 +189,7 @@ private:
                                         FFed.begin() + static_cast<std::ptrdiff_t>(FConsumed)));
     }
 
-    TCommandEncoder& FEncoder;
+    TFrameCodec& FCodec;
     TReadQueue& FQueue;
     std::vector<std::uint8_t> FFed;  // every byte put into the queue, in order
     std::size_t FConsumed = 0;       // removed from the queue's front, in all
@@ -229,8 +229,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t largest = input.Byte();
     TChunkSizes chunkSizes(largest, input.Byte());
 
-    TCommandEncoder encoder(1, ByteSetOf({1, 2, 12, 99}));
-    TReceiveSimulation simulation(encoder);
+    TFrameCodec codec(1, ByteSetOf({1, 2, 12, 99}));
+    TCOMPort port(1);
+    TReceiveSimulation simulation(codec, port.InputQueue());
     std::span<const std::uint8_t> stream = input.Rest();
     while (!stream.empty()) {
         const std::span<const std::uint8_t> chunk =

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "driver/common/cp1251.h"
-#include "driver/platform/dynamic_library.h"
 #include "tools/emulator/goods_generator.h"
 #include "tools/emulator/wire.h"
 
@@ -16,40 +15,10 @@ void PrintTo(const TZarvik12m_GoodsItem& item, std::ostream* stream)
 
 namespace zarvik12m::testing {
 
-namespace {
-
-template <typename TFunction>
-void BindExport(TDynamicLibrary& library, const char* name, TFunction& function)
+const TZarvik12mDll& Driver()
 {
-    function = reinterpret_cast<TFunction>(library.Bind(name));
-    if (function == nullptr) {
-        throw std::runtime_error(std::string("no export ") + name + ": " + library.LastError());
-    }
-}
-
-TDriverExports LoadDriver()
-{
-    static TDynamicLibrary library(ZARVIK12M_LIBRARY_PATH);
-    if (!library.Loaded()) {
-        throw std::runtime_error("cannot load " + std::string(ZARVIK12M_LIBRARY_PATH) + ": " + library.LastError());
-    }
-    TDriverExports exports;
-    BindExport(library, LoadGoodsExportName, exports.LoadGoods);
-    BindExport(library, WriteGoodsExportName, exports.WriteGoods);
-    BindExport(library, ClearGoodsExportName, exports.ClearGoods);
-    BindExport(library, GetPropertiesExportName, exports.GetProperties);
-    BindExport(library, GetProgressPositionExportName, exports.GetProgressPosition);
-    BindExport(library, GetProgressMaxExportName, exports.GetProgressMax);
-    BindExport(library, ProgressProcessStopExportName, exports.ProgressProcessStop);
-    return exports;
-}
-
-}  // namespace
-
-const TDriverExports& Driver()
-{
-    static const TDriverExports exports = LoadDriver();
-    return exports;
+    static const TZarvik12mDll library(ZARVIK12M_LIBRARY_PATH);
+    return library;
 }
 
 }  // namespace zarvik12m::testing

@@ -17,6 +17,7 @@
 #include "tests/support/register_on_port.h"
 #include "tests/support/temp_directory.h"
 #include "tools/emulator/emulator.h"
+#include "utility/zarvik12m_dll.h"
 #include "zarvik12m/exports.h"
 
 // Goods entries as test failures show them.
@@ -24,23 +25,12 @@ void PrintTo(const TZarvik12m_GoodsItem& item, std::ostream* stream);
 
 namespace zarvik12m::testing {
 
-// The built library's seven exports, bound by name as a calling program
-// binds them. The library is loaded once and stays loaded until the test
-// process ends: every error object it throws needs its code to be
-// destroyed.
-struct TDriverExports {
-    TLoadGoods LoadGoods = nullptr;
-    TWriteGoods WriteGoods = nullptr;
-    TClearGoods ClearGoods = nullptr;
-    TGetProperties GetProperties = nullptr;
-    TGetProgressPosition GetProgressPosition = nullptr;
-    TGetProgressMax GetProgressMax = nullptr;
-    TProgressProcessStop ProgressProcessStop = nullptr;
-};
-
-// Throws std::runtime_error when the library or one of its exports is
-// missing.
-const TDriverExports& Driver();
+// The built library's seven exports, bound by name through the utility's
+// own binding, as a calling program binds them. The library is loaded once
+// and stays loaded until the test process ends: every error object it
+// throws needs its code to be destroyed. Throws std::runtime_error when the
+// library or one of its exports is missing.
+const TZarvik12mDll& Driver();
 
 // The server commands as the register numbers them.
 inline constexpr std::uint8_t ReadGoodsMessage = 48;

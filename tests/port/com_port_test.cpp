@@ -1,3 +1,4 @@
+#include <termios.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -10,9 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/common/error_log.h"
-#include "driver/platform/posix/descriptor_posix.h"
-#include "driver/platform/posix/serial_device_line.h"
-#include "driver/platform/posix/serial_device_termios2.h"
+#include "driver/platform/linux_support.h"
 #include "driver/port/com_port.h"
 #include "tests/support/expect_error.h"
 #include "tests/support/pseudo_terminal.h"
@@ -171,7 +170,7 @@ TEST_F(COMPortTest, LineIsRawEightNoneOneAtTheGivenRate)
         EXPECT_EQ(line.c_cc[VTIME], 0);
         std::uint32_t inputRate = 0;
         std::uint32_t outputRate = 0;
-        ASSERT_TRUE(serial_device::ReadBaudRate(Descriptor(Line.SlaveHandle()), inputRate, outputRate));
+        ASSERT_TRUE(ReadLineRates(Descriptor(Line.SlaveHandle()), inputRate, outputRate));
         EXPECT_EQ(inputRate, rate);
         EXPECT_EQ(outputRate, rate);
         EXPECT_EQ(Line.LineBaudRate(), rate);  // as the far end sees it

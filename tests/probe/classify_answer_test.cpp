@@ -52,7 +52,7 @@ TByteSet EveryNetNumber()
 
 TEST(ClassifyAnswer, TellsTheAnswerFromAnotherRegisterGarbageAndSilence)
 {
-    TCommandEncoder decoder(1, EveryNetNumber());
+    TFrameCodec decoder(1, EveryNetNumber());
 
     const TTryResult found = ClassifyAnswer(decoder, Joined({0xFE, 0x00}, SerialAnswer(0x07)), 7);
     EXPECT_EQ(found.Kind, TTryResult::tkFound);

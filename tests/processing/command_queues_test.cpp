@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "driver/common/cp1251.h"
+#include "driver/processing/command_encoder.h"
 #include "driver/processing/command_queues.h"
-#include "driver/protocol/command_encoder.h"
 #include "tests/processing/logged_texts.h"
 #include "tests/support/temp_directory.h"
 

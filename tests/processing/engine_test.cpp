@@ -12,10 +12,10 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/port/com_port.h"
+#include "driver/processing/command_encoder.h"
 #include "driver/processing/command_queues.h"
 #include "driver/processing/rx_command_thread.h"
 #include "driver/processing/tx_command_thread.h"
-#include "driver/protocol/command_encoder.h"
 #include "tests/processing/logged_texts.h"
 #include "tests/support/expect_error.h"
 #include "tests/support/pseudo_terminal.h"

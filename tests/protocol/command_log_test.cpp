@@ -8,7 +8,7 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 #include "tests/protocol/wire_bytes.h"
 #include "tests/support/temp_directory.h"
 

@@ -6,7 +6,7 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/common/errors.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 #include "tests/protocol/wire_bytes.h"
 
 namespace zarvik12m {

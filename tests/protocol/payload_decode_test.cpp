@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/common/cp1251.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 #include "tests/protocol/record_fields.h"
 #include "tests/protocol/wire_bytes.h"
 

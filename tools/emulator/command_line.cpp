@@ -2,10 +2,12 @@
 
 #include <charconv>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "driver/common/cp1251.h"
+#include "tools/common/option_scanner.h"
 
 namespace zarvik12m::emulator {
 
@@ -21,24 +23,8 @@ using namespace zarvik12m::literals;
     throw TCommandLineError(message);
 }
 
-// A flag's value that cannot be used.
-[[noreturn]] void RefuseValue(std::string_view flag, std::string_view value)
-{
-    Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(value));
-}
-
-std::uint64_t Number(std::string_view flag, std::string_view text, std::uint64_t low, std::uint64_t high)
-{
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-        RefuseValue(flag, text);
-    }
-    return value;
-}
-
 // "FF 00 A5", "FF00A5" or "ff:00:a5".
-TBytes HexBytes(std::string_view flag, std::string_view text)
+TBytes HexBytes(const TOptionScanner& scanner, std::string_view text)
 {
     TBytes bytes;
     std::string digits;
@@ -48,13 +34,13 @@ TBytes HexBytes(std::string_view flag, std::string_view text)
         }
     }
     if (digits.empty() || digits.size() % 2 != 0) {
-        RefuseValue(flag, text);
+        scanner.RefuseValue(text);
     }
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         std::uint8_t byte = 0;
         const auto [end, error] = std::from_chars(digits.data() + i, digits.data() + i + 2, byte, 16);
         if (error != std::errc() || end != digits.data() + i + 2) {
-            RefuseValue(flag, text);
+            scanner.RefuseValue(text);
         }
         bytes.push_back(byte);
     }
@@ -62,126 +48,106 @@ TBytes HexBytes(std::string_view flag, std::string_view text)
 }
 
 // A factor above 0 and at most 10000: "50", "2.5".
-double Speed(std::string_view flag, std::string_view text)
+double Speed(const TOptionScanner& scanner, std::string_view text)
 {
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || !(value > 0) || value > 10000) {
-        RefuseValue(flag, text);
+        scanner.RefuseValue(text);
     }
     return value;
 }
 
 // "A:B" as two numbers.
-std::pair<std::uint64_t, std::uint64_t> NumberPair(std::string_view flag, std::string_view text, std::uint64_t highA,
-                                                   std::uint64_t highB)
+std::pair<std::uint64_t, std::uint64_t> NumberPair(const TOptionScanner& scanner, std::string_view text,
+                                                   std::uint64_t highA, std::uint64_t highB)
 {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) {
-        RefuseValue(flag, text);
+        scanner.RefuseValue(text);
     }
-    return {Number(flag, text.substr(0, colon), 0, highA), Number(flag, text.substr(colon + 1), 0, highB)};
+    const auto number = [&](std::string_view part, std::uint64_t high) {
+        const std::optional<std::uint64_t> value = DecimalNumber(part, 0, high);
+        if (!value) {
+            scanner.RefuseValue(part);
+        }
+        return *value;
+    };
+    return {number(text.substr(0, colon), highA), number(text.substr(colon + 1), highB)};
 }
 
-}  // namespace
-
-TProgramOptions ParseCommandLine(int argc, const char* const* argv)
+// The options of the line and the goods table; false for another flag.
+bool ReadTableOption(TOptionScanner& scanner, TProgramOptions& options)
 {
-    TProgramOptions options;
-    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    constexpr std::uint64_t Unlimited = std::numeric_limits<std::uint32_t>::max();
-    bool replaySpeedGiven = false;
-    std::string registerOption;  // the last option that sets up the emulated register
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string_view flag = arguments[i];
-        std::optional<std::string_view> inlineValue;
-        if (const std::size_t equals = flag.find('='); flag.starts_with("--") && equals != std::string_view::npos) {
-            inlineValue = flag.substr(equals + 1);
-            flag = flag.substr(0, equals);
+    const std::string_view flag = scanner.Flag();
+    if (flag == "--net") {
+        options.NetNumber = static_cast<std::uint8_t>(scanner.Number(1, 99));
+    } else if (flag == "--serial") {
+        options.SerialNumber = scanner.Value();
+        if (options.SerialNumber.size() > 13) {
+            scanner.Refuse("Заводской номер длиннее 13 символов"_cp1251, options.SerialNumber);
         }
-        const auto value = [&]() -> std::string_view {
-            if (inlineValue) {
-                return *inlineValue;
-            }
-            if (i + 1 >= arguments.size()) {
-                Refuse("Нет значения у параметра"_cp1251, flag);
-            }
-            return arguments[++i];
-        };
-        const auto noValue = [&] {
-            if (inlineValue) {
-                Refuse("Параметр не принимает значения"_cp1251, arguments[i]);
-            }
-        };
-
-        if (flag == "--help" || flag == "-h") {
-            noValue();
-            options.Help = true;
-        } else if (flag == "--net") {
-            options.NetNumber = static_cast<std::uint8_t>(Number(flag, value(), 1, 99));
-        } else if (flag == "--serial") {
-            options.SerialNumber = value();
-            if (options.SerialNumber.size() > 13) {
-                Refuse("Заводской номер длиннее 13 символов"_cp1251, options.SerialNumber);
-            }
-        } else if (flag == "--link") {
-            options.LinkPath = value();
-        } else if (flag == "--load") {
-            options.LoadPath = value();
-        } else if (flag == "--generate") {
-            options.Generate = Number(flag, value(), 0, 4000);
-        } else if (flag == "--save") {
-            options.SavePath = value();
-        } else if (flag == "--separator") {
-            options.Separator = static_cast<char>(Number(flag, value(), 1, 255));
-        } else if (flag == "--trace") {
-            options.Trace = true;
-            options.TracePath = inlineValue.value_or("");
-        } else if (flag == "--never-answer") {
-            noValue();
-            options.Faults.NeverAnswer = true;
-        } else if (flag == "--status") {
-            const auto [command, status] = NumberPair(flag, value(), 65, 255);
-            if (command < 32) {
-                RefuseValue(flag, std::to_string(command));
-            }
-            options.Faults.ForcedStatus[static_cast<std::uint8_t>(command)] = static_cast<std::uint8_t>(status);
-        } else if (flag == "--garbage") {
-            options.Faults.Garbage = HexBytes(flag, value());
-        } else if (flag == "--chunks") {
-            const auto [size, pause] = NumberPair(flag, value(), 255, 60000);
-            options.Faults.ChunkSize = size;
-            options.Faults.ChunkPause = std::chrono::milliseconds(pause);
-        } else if (flag == "--foreign") {
-            options.Faults.ForeignNetNumber = static_cast<std::uint8_t>(Number(flag, value(), 1, 99));
-        } else if (flag == "--duplicate") {
-            noValue();
-            options.Faults.DuplicateAnswer = true;
-        } else if (flag == "--delay") {
-            options.Faults.AnswerDelay = std::chrono::milliseconds(Number(flag, value(), 0, 600000));
-        } else if (flag == "--baud") {
-            options.Faults.BaudRate = static_cast<std::uint32_t>(Number(flag, value(), 1, 4000000));
-        } else if (flag == "--line-baud") {
-            options.LineBaudRate = static_cast<std::uint32_t>(Number(flag, value(), 1, 4000000));
-        } else if (flag == "--hang-up-after") {
-            options.Faults.HangUpAfter = Number(flag, value(), 1, Unlimited);
-        } else if (flag == "--replay") {
-            options.ReplayPath = value();
-            if (options.ReplayPath.empty()) {
-                RefuseValue(flag, options.ReplayPath);
-            }
-            continue;
-        } else if (flag == "--replay-speed") {
-            options.ReplaySpeed = Speed(flag, value());
-            replaySpeedGiven = true;
-            continue;
-        } else {
-            Refuse("Неизвестный параметр"_cp1251, arguments[i]);
-        }
-        if (flag != "--link" && flag != "--help" && flag != "-h") {
-            registerOption = std::string(flag);
-        }
+    } else if (flag == "--link") {
+        options.LinkPath = scanner.Value();
+    } else if (flag == "--load") {
+        options.LoadPath = scanner.Value();
+    } else if (flag == "--generate") {
+        options.Generate = scanner.Number(0, 4000);
+    } else if (flag == "--save") {
+        options.SavePath = scanner.Value();
+    } else if (flag == "--separator") {
+        options.Separator = static_cast<char>(scanner.Number(1, 255));
+    } else if (flag == "--trace") {
+        options.Trace = true;
+        options.TracePath = scanner.InlineValue().value_or("");
+    } else if (flag == "--line-baud") {
+        options.LineBaudRate = static_cast<std::uint32_t>(scanner.Number(1, 4000000));
+    } else {
+        return false;
     }
+    return true;
+}
+
+// The faults of the emulated register; false for another flag.
+bool ReadFaultOption(TOptionScanner& scanner, TFaults& faults)
+{
+    constexpr std::uint64_t Unlimited = std::numeric_limits<std::uint32_t>::max();
+    const std::string_view flag = scanner.Flag();
+    if (flag == "--never-answer") {
+        scanner.NoValue();
+        faults.NeverAnswer = true;
+    } else if (flag == "--status") {
+        const auto [command, status] = NumberPair(scanner, scanner.Value(), 65, 255);
+        if (command < 32) {
+            scanner.RefuseValue(std::to_string(command));
+        }
+        faults.ForcedStatus[static_cast<std::uint8_t>(command)] = static_cast<std::uint8_t>(status);
+    } else if (flag == "--garbage") {
+        faults.Garbage = HexBytes(scanner, scanner.Value());
+    } else if (flag == "--chunks") {
+        const auto [size, pause] = NumberPair(scanner, scanner.Value(), 255, 60000);
+        faults.ChunkSize = size;
+        faults.ChunkPause = std::chrono::milliseconds(pause);
+    } else if (flag == "--foreign") {
+        faults.ForeignNetNumber = static_cast<std::uint8_t>(scanner.Number(1, 99));
+    } else if (flag == "--duplicate") {
+        scanner.NoValue();
+        faults.DuplicateAnswer = true;
+    } else if (flag == "--delay") {
+        faults.AnswerDelay = std::chrono::milliseconds(scanner.Number(0, 600000));
+    } else if (flag == "--baud") {
+        faults.BaudRate = static_cast<std::uint32_t>(scanner.Number(1, 4000000));
+    } else if (flag == "--hang-up-after") {
+        faults.HangUpAfter = scanner.Number(1, Unlimited);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The options given together that cannot go together.
+void CheckCombination(const TProgramOptions& options, bool replaySpeedGiven, const std::string& registerOption)
+{
     if (replaySpeedGiven && options.ReplayPath.empty()) {
         throw TCommandLineError(Cp1251ToUtf8("Параметр --replay-speed действует только с --replay"_cp1251));
     }
@@ -193,6 +159,38 @@ TProgramOptions ParseCommandLine(int argc, const char* const* argv)
     if (!options.LoadPath.empty() && options.Generate) {
         throw TCommandLineError(Cp1251ToUtf8("Параметры --load и --generate несовместимы"_cp1251));
     }
+}
+
+}  // namespace
+
+TProgramOptions ParseCommandLine(int argc, const char* const* argv)
+{
+    TProgramOptions options;
+    TOptionScanner scanner(std::vector<std::string_view>(argv + 1, argv + argc), Refuse);
+    bool replaySpeedGiven = false;
+    std::string registerOption;  // the last option that sets up the emulated register
+    while (scanner.Next()) {
+        const std::string_view flag = scanner.Flag();
+        if (flag == "--help" || flag == "-h") {
+            scanner.NoValue();
+            options.Help = true;
+        } else if (flag == "--replay") {
+            options.ReplayPath = scanner.Value();
+            if (options.ReplayPath.empty()) {
+                scanner.RefuseValue(options.ReplayPath);
+            }
+        } else if (flag == "--replay-speed") {
+            options.ReplaySpeed = Speed(scanner, scanner.Value());
+            replaySpeedGiven = true;
+        } else if (ReadTableOption(scanner, options) || ReadFaultOption(scanner, options.Faults)) {
+            if (flag != "--link") {
+                registerOption = std::string(flag);
+            }
+        } else {
+            Refuse("Неизвестный параметр"_cp1251, scanner.Argument());
+        }
+    }
+    CheckCombination(options, replaySpeedGiven, registerOption);
     return options;
 }
 

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/linux_support.h"
 
 namespace zarvik12m::emulator {
 

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <utility>
 
-#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/linux_support.h"
 #include "tools/emulator/catalogue.h"
 
 namespace zarvik12m::emulator {

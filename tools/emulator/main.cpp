@@ -20,7 +20,7 @@
 #include <system_error>
 
 #include "driver/common/cp1251.h"
-#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/linux_support.h"
 #include "tools/emulator/command_line.h"
 #include "tools/emulator/emulator.h"
 #include "tools/emulator/goods_generator.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/linux_support.h"
 
 namespace zarvik12m::emulator {
 

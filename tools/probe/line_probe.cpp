@@ -36,7 +36,7 @@ std::vector<std::uint8_t> Received(TReadQueue& queue)
 
 }  // namespace
 
-TTryResult ClassifyAnswer(TCommandEncoder& decoder, std::span<const std::uint8_t> bytes, std::uint8_t netNumber)
+TTryResult ClassifyAnswer(TFrameCodec& decoder, std::span<const std::uint8_t> bytes, std::uint8_t netNumber)
 {
     TTryResult result;
     result.BytesReceived = bytes.size();
@@ -76,7 +76,7 @@ std::uint32_t LineMilliseconds(std::uint32_t baudRate)
     return static_cast<std::uint32_t>((bits + baudRate - 1) / baudRate);
 }
 
-TLineProbe::TLineProbe() : FCoder(std::make_unique<TCommandEncoder>(ProbePort, EveryNetNumber())) {}
+TLineProbe::TLineProbe() : FCoder(std::make_unique<TFrameCodec>(ProbePort, EveryNetNumber())) {}
 
 TLineProbe::~TLineProbe()
 {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "driver/port/com_port.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
 
 namespace zarvik12m::probe {
 
@@ -32,7 +32,7 @@ struct TTryResult {
 
 // Sorts the bytes that came back to a request for network number netNumber
 // into what they are; decoder accepts every network number.
-TTryResult ClassifyAnswer(TCommandEncoder& decoder, std::span<const std::uint8_t> bytes, std::uint8_t netNumber);
+TTryResult ClassifyAnswer(TFrameCodec& decoder, std::span<const std::uint8_t> bytes, std::uint8_t netNumber);
 
 // The time in milliseconds that the request and its answer take on the line
 // at the speed (ten bits a byte), rounded up.
@@ -63,7 +63,7 @@ private:
     void Discard();
 
     std::uint32_t FBaudRate = 0;
-    std::unique_ptr<TCommandEncoder> FCoder;
+    std::unique_ptr<TFrameCodec> FCoder;
     std::unique_ptr<TCOMPort> FPort;
 };
 

@@ -1,11 +1,11 @@
 #include "tools/probe/probe_options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <string_view>
 
 #include "driver/common/cp1251.h"
+#include "tools/common/option_scanner.h"
 #include "tools/probe/serial_devices.h"
 
 namespace zarvik12m::probe {
@@ -19,14 +19,29 @@ using namespace zarvik12m::literals;
     throw TProbeUsageError(std::string(what) + ": " + std::string(argument));
 }
 
-std::uint32_t Number(std::string_view flag, std::string_view text, std::uint32_t low, std::uint32_t high)
+// The option that names the devices, the speeds and the network numbers
+// to try; false for another flag.
+bool ReadSearchOption(TOptionScanner& scanner, TProbeOptions& options, std::optional<std::uint8_t>& net, bool& allNets)
 {
-    std::uint32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-        Refuse("Неверное значение параметра"_cp1251, std::string(flag) + " " + std::string(text));
+    const std::string_view flag = scanner.Flag();
+    if (flag == "--device") {
+        options.Devices.emplace_back(scanner.Value());
+    } else if (flag == "--baud") {
+        const auto rate = static_cast<std::uint32_t>(scanner.Number(50, 4000000));
+        if (std::find(options.BaudRates.begin(), options.BaudRates.end(), rate) == options.BaudRates.end()) {
+            options.BaudRates.push_back(rate);
+        }
+    } else if (flag == "--net") {
+        net = static_cast<std::uint8_t>(scanner.Number(1, 99));
+    } else if (flag == "--all-nets") {
+        scanner.NoValue();
+        allNets = true;
+    } else if (flag == "--wait") {
+        options.WaitMilliseconds = static_cast<std::uint32_t>(scanner.Number(0, 10000));
+    } else {
+        return false;
     }
-    return value;
+    return true;
 }
 
 }  // namespace
@@ -36,50 +51,20 @@ TProbeOptions ParseProbeCommandLine(const std::vector<std::string>& arguments)
     TProbeOptions options;
     bool allNets = false;
     std::optional<std::uint8_t> net;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string_view flag = arguments[i];
-        std::optional<std::string_view> inlineValue;
-        if (const std::size_t equals = flag.find('='); flag.starts_with("--") && equals != std::string_view::npos) {
-            inlineValue = flag.substr(equals + 1);
-            flag = flag.substr(0, equals);
-        }
-        const auto value = [&]() -> std::string_view {
-            if (inlineValue) {
-                return *inlineValue;
-            }
-            if (i + 1 >= arguments.size()) {
-                Refuse("Нет значения у параметра"_cp1251, flag);
-            }
-            return arguments[++i];
-        };
-        const auto noValue = [&] {
-            if (inlineValue) {
-                Refuse("Параметр не принимает значения"_cp1251, arguments[i]);
-            }
-        };
-
+    const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+    TOptionScanner scanner(views, Refuse);
+    while (scanner.Next()) {
+        const std::string_view flag = scanner.Flag();
         if (flag == "--help" || flag == "-h") {
-            noValue();
+            scanner.NoValue();
             options.Help = true;
         } else if (flag == "--verbose" || flag == "-v") {
-            noValue();
+            scanner.NoValue();
             options.Verbose = true;
-        } else if (flag == "--device") {
-            options.Devices.emplace_back(value());
-        } else if (flag == "--baud") {
-            const std::uint32_t rate = Number(flag, value(), 50, 4000000);
-            if (std::find(options.BaudRates.begin(), options.BaudRates.end(), rate) == options.BaudRates.end()) {
-                options.BaudRates.push_back(rate);
-            }
-        } else if (flag == "--net") {
-            net = static_cast<std::uint8_t>(Number(flag, value(), 1, 99));
-        } else if (flag == "--all-nets") {
-            noValue();
-            allNets = true;
-        } else if (flag == "--wait") {
-            options.WaitMilliseconds = Number(flag, value(), 0, 10000);
+        } else if (ReadSearchOption(scanner, options, net, allNets)) {
+            continue;
         } else if (flag.starts_with("-") && flag != "-") {
-            Refuse("Неизвестный параметр"_cp1251, arguments[i]);
+            Refuse("Неизвестный параметр"_cp1251, scanner.Argument());
         } else {
             options.Devices.emplace_back(flag);
         }

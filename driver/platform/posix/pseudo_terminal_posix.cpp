@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/linux_support.h"
 #include "driver/platform/posix/serial_device_termios2.h"
 
 namespace zarvik12m {

@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "driver/platform/posix/descriptor_posix.h"
+#include "driver/platform/linux_support.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 

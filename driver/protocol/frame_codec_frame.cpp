@@ -2,7 +2,7 @@
 
 #include "driver/common/convert.h"
 #include "driver/common/errors.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
 
 namespace zarvik12m {
 
@@ -22,7 +22,7 @@ std::size_t WriteRPZUDataSize(const TCommand& command)
 
 }  // namespace
 
-std::uint8_t TCommandEncoder::Checksum(std::span<const std::uint8_t> bytes) noexcept
+std::uint8_t TFrameCodec::Checksum(std::span<const std::uint8_t> bytes) noexcept
 {
     std::uint8_t sum = 0;
     for (const std::uint8_t byte : bytes) {
@@ -31,7 +31,7 @@ std::uint8_t TCommandEncoder::Checksum(std::span<const std::uint8_t> bytes) noex
     return static_cast<std::uint8_t>(0xFFU ^ sum);
 }
 
-TCommandType TCommandEncoder::CommandTypeOf(std::uint8_t commandNumber) noexcept
+TCommandType TFrameCodec::CommandTypeOf(std::uint8_t commandNumber) noexcept
 {
     if (commandNumber >= 1 && commandNumber <= 10) {
         return ctKKMRequest;
@@ -48,7 +48,7 @@ TCommandType TCommandEncoder::CommandTypeOf(std::uint8_t commandNumber) noexcept
     return ctUnknown;
 }
 
-std::uint8_t TCommandEncoder::EncodeFrame(const TCommand& command, std::span<std::uint8_t, MaxFrameLength> frame) const
+std::uint8_t TFrameCodec::EncodeFrame(const TCommand& command, std::span<std::uint8_t, MaxFrameLength> frame) const
 {
     const std::uint8_t number = command.CommandNumber;
     if (!IsCatalogued(number)) {
@@ -76,7 +76,7 @@ std::uint8_t TCommandEncoder::EncodeFrame(const TCommand& command, std::span<std
     return static_cast<std::uint8_t>(frameLength);
 }
 
-bool TCommandEncoder::DecodeFrame(TCommand& command, std::span<const std::uint8_t> bytes, std::uint16_t& frameLength)
+bool TFrameCodec::DecodeFrame(TCommand& command, std::span<const std::uint8_t> bytes, std::uint16_t& frameLength)
 {
     if (bytes.size() < FrameOverhead || !FAddressSet.test(bytes[AddressByte])) {
         return false;

@@ -1,4 +1,4 @@
-#include "driver/protocol/log_command_encoder.h"
+#include "driver/processing/log_command_encoder.h"
 
 #include <system_error>
 

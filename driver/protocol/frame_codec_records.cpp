@@ -1,8 +1,8 @@
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
 
 namespace zarvik12m {
 
-std::uint32_t TCommandEncoder::NextID()
+std::uint32_t TFrameCodec::NextID()
 {
     const TCriticalSection::TGuard guard(FIDGenerator);
     if (FIDGenerator.Counter() == 0) {
@@ -13,7 +13,7 @@ std::uint32_t TCommandEncoder::NextID()
     return id;
 }
 
-TCommand TCommandEncoder::InitCommand(std::uint8_t commandNumber, std::uint8_t netNumber)
+TCommand TFrameCodec::InitCommand(std::uint8_t commandNumber, std::uint8_t netNumber)
 {
     TCommand command;
     command.ID = NextID();
@@ -28,7 +28,7 @@ TCommand TCommandEncoder::InitCommand(std::uint8_t commandNumber, std::uint8_t n
     return command;
 }
 
-void TCommandEncoder::FreeCommand(TCommand& command) noexcept
+void TFrameCodec::FreeCommand(TCommand& command) noexcept
 {
     command = TCommand{};
 }

@@ -1,10 +1,10 @@
 #include <thread>
 
 #include "driver/port/com_port.h"
+#include "driver/processing/command_encoder.h"
 #include "driver/processing/command_queues.h"
 #include "driver/processing/rx_command_thread.h"
 #include "driver/processing/tx_command_thread.h"
-#include "driver/protocol/command_encoder.h"
 
 namespace zarvik12m {
 

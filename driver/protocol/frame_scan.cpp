@@ -1,13 +1,13 @@
-#include "driver/processing/frame_scan.h"
+#include "driver/protocol/frame_scan.h"
 
 #include <algorithm>
 
 #include "driver/protocol/command_catalogue.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
 
 namespace zarvik12m {
 
-std::size_t ScanForFrames(TCommandEncoder& encoder, std::span<const std::uint8_t> bytes, TFrameSink& sink)
+std::size_t ScanForFrames(TFrameCodec& encoder, std::span<const std::uint8_t> bytes, TFrameSink& sink)
 {
     std::size_t position = 0;
     std::size_t skipped = 0;

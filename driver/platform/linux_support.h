@@ -1,8 +1,15 @@
 #pragma once
 
+#include <cstdint>
+
 #include "driver/platform/file.h"
 
 namespace zarvik12m {
+
+// What the Linux-only programs and tests (the emulator, the benchmarks, the
+// test support) need of the system beyond the driver's own declarations:
+// the target zarvik12m_linux_support, built on Linux only, beside the
+// pseudo-terminal (pseudo_terminal.h). The driver's library links none of it.
 
 // The descriptor that a file of the system is on Linux, for the POSIX
 // calls of the Linux-only tools and tests.
@@ -22,5 +29,13 @@ inline TNativeFile NativeFileOf(int descriptor) noexcept
 // one byte at a time. False, with errno telling why, when it is no
 // terminal.
 bool MakeTerminalRaw(int descriptor) noexcept;
+
+// Sets the rate of both directions of a terminal to any number of bits per
+// second, leaving every other setting as it is. False when it cannot.
+bool SetLineRate(int descriptor, std::uint32_t baudRate);
+
+// The rates a terminal reports it runs at, in bits per second; false when
+// they cannot be read.
+bool ReadLineRates(int descriptor, std::uint32_t& inputRate, std::uint32_t& outputRate);
 
 }  // namespace zarvik12m

@@ -7,7 +7,7 @@
 
 namespace zarvik12m {
 
-class TCommandEncoder;
+class TFrameCodec;
 
 // Receives what a scan finds, frame by frame, in order.
 class TFrameSink {
@@ -30,6 +30,6 @@ protected:
 // (noise, or the start of a frame still arriving) are not consumed; they
 // are scanned again, from the front, together with whatever follows them.
 // Returns how many bytes were consumed in all.
-std::size_t ScanForFrames(TCommandEncoder& encoder, std::span<const std::uint8_t> bytes, TFrameSink& sink);
+std::size_t ScanForFrames(TFrameCodec& encoder, std::span<const std::uint8_t> bytes, TFrameSink& sink);
 
 }  // namespace zarvik12m

@@ -1,4 +1,4 @@
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 
 namespace zarvik12m {
 

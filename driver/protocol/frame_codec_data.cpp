@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "driver/protocol/command_encoder.h"
+#include "driver/protocol/frame_codec.h"
 
 namespace zarvik12m {
 
@@ -50,19 +50,19 @@ constexpr std::array<bool, CommandCount + 1> CarriesPayload =
 
 }  // namespace
 
-TCommandDataPtr TCommandEncoder::AllocData(std::uint8_t commandNumber) const
+TCommandDataPtr TFrameCodec::AllocData(std::uint8_t commandNumber) const
 {
     CheckCatalogued(commandNumber);
     return DataFactories[commandNumber]();
 }
 
-void TCommandEncoder::FreeData(std::uint8_t commandNumber, TCommandDataPtr& data) const
+void TFrameCodec::FreeData(std::uint8_t commandNumber, TCommandDataPtr& data) const
 {
     CheckCatalogued(commandNumber);
     data.reset();
 }
 
-void TCommandEncoder::CopyData(std::uint8_t commandNumber, const TCommandData* source, TCommandData* dest) const
+void TFrameCodec::CopyData(std::uint8_t commandNumber, const TCommandData* source, TCommandData* dest) const
 {
     CheckCatalogued(commandNumber);
     if (!CarriesPayload[commandNumber]) {

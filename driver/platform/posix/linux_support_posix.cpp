@@ -1,0 +1,16 @@
+#include "driver/platform/linux_support.h"
+#include "driver/platform/posix/serial_device_termios2.h"
+
+namespace zarvik12m {
+
+bool SetLineRate(int descriptor, std::uint32_t baudRate)
+{
+    return serial_device::SetArbitraryBaudRate(descriptor, baudRate);
+}
+
+bool ReadLineRates(int descriptor, std::uint32_t& inputRate, std::uint32_t& outputRate)
+{
+    return serial_device::ReadBaudRate(descriptor, inputRate, outputRate);
+}
+
+}  // namespace zarvik12m
