@@ -5,7 +5,9 @@
 # warnings and the sanitizers: checking them too would double the time).
 # Fails on the first kind of finding, listing every file concerned.
 #
-#   scripts/lint.sh               both checks
+#   scripts/lint.sh               every check
+#   scripts/lint.sh sockets       only the look for socket calls outside
+#                                 driver/platform/
 #   scripts/lint.sh format        only the layout
 #   scripts/lint.sh tidy [FILE]   only clang-tidy, on the given files or all
 #   scripts/lint.sh fix-format    lay the tree out (rewrites the files)
@@ -57,11 +59,29 @@ check_tidy() {
     fi
 }
 
+# Lines on the network are the platform layer's: no other product source
+# includes a socket header or calls the socket functions itself (the
+# service's HTTP goes through its library).
+check_sockets() {
+    echo "== lint: socket calls outside driver/platform/"
+    local found
+    found=$(git ls-files -- 'driver/*' 'capi/*' 'utility/*' 'tools/*' 'bench/*' 'server/*' ':!driver/platform/*' |
+        grep -E '\.(cpp|h|c)$' |
+        xargs grep -nE '#include <(sys/socket\.h|netinet/[a-z_]+\.h|netdb\.h|arpa/inet\.h|winsock2?\.h|ws2tcpip\.h)>|(^|[^A-Za-z0-9_.>:])(::)?(socket|getaddrinfo|setsockopt|getsockopt|recv|recvfrom|sendto|closesocket|WSAStartup|WSASocketW?|accept4?|listen|bind)\(' ||
+        true)
+    if [ -n "$found" ]; then
+        echo "socket calls outside driver/platform/:" >&2
+        echo "$found" >&2
+        return 1
+    fi
+}
+
 case "$what" in
-    all) check_format; check_tidy "$@" ;;
+    all) check_format; check_sockets; check_tidy "$@" ;;
+    sockets) check_sockets ;;
     format) check_format ;;
     tidy) check_tidy "$@" ;;
     fix-format) cxx_files | xargs clang-format -i ;;
-    *) echo "unknown check '$what' (format, tidy, fix-format)" >&2; exit 2 ;;
+    *) echo "unknown check '$what' (format, sockets, tidy, fix-format)" >&2; exit 2 ;;
 esac
 echo "== lint: clean"

@@ -4,6 +4,8 @@
 // another, so that the read thread and the writer never share either.
 
 #include "driver/platform/serial_device.h"
+#include "driver/platform/network_address.h"
+#include "driver/platform/network_device.h"
 #include "driver/platform/win32/serial_device_line_win32.h"
 
 #include <windows.h>
@@ -78,11 +80,14 @@ TSerialDevice::~TSerialDevice()
 
 bool TSerialDevice::IsOpen() const noexcept
 {
-    return FState->Handle != INVALID_HANDLE_VALUE;
+    return FNetwork != nullptr || FState->Handle != INVALID_HANDLE_VALUE;
 }
 
 bool TSerialDevice::Open(const std::string& path)
 {
+    if (IsNetworkAddress(path)) {
+        return OpenNetwork(path);
+    }
     if (IsOpen()) {
         return Failure(ERROR_BUSY);
     }
@@ -114,6 +119,7 @@ bool TSerialDevice::Open(const std::string& path)
 
 void TSerialDevice::Close() noexcept
 {
+    FNetwork.reset();
     TSystemState& state = *FState;
     if (state.Handle != INVALID_HANDLE_VALUE) {
         CloseHandle(state.Handle);
@@ -130,6 +136,9 @@ void TSerialDevice::Close() noexcept
 
 bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
+    if (FNetwork) {
+        return FNetwork->SetQueueSizes(inputSize, outputSize);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -143,6 +152,9 @@ bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
                                     std::uint8_t stopBits)
 {
+    if (FNetwork) {
+        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -152,6 +164,9 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
 
 bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 {
+    if (FNetwork) {
+        return FNetwork->SetTimeouts(timeouts);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -170,6 +185,9 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
+    if (FNetwork) {
+        return FNetwork->SetEventMask(mask);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -187,6 +205,9 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
 
 bool TSerialDevice::Purge()
 {
+    if (FNetwork) {
+        return FNetwork->Purge();
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -195,6 +216,9 @@ bool TSerialDevice::Purge()
 
 bool TSerialDevice::WaitEvent(std::uint32_t& events)
 {
+    if (FNetwork) {
+        return FNetwork->WaitEvent(events);
+    }
     events = 0;
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
@@ -247,6 +271,9 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
 
 bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 {
+    if (FNetwork) {
+        return FNetwork->ReadStatus(bytesWaiting);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -264,6 +291,9 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 
 bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
+    if (FNetwork) {
+        return FNetwork->Read(buffer, count, bytesRead);
+    }
     bytesRead = 0;
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
@@ -285,6 +315,9 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
 
 TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
+    if (FNetwork) {
+        return FNetwork->Write(data, count, bytesWritten);
+    }
     bytesWritten = 0;
     if (!IsOpen()) {
         SetLastError(ERROR_INVALID_HANDLE);
