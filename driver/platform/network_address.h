@@ -9,8 +9,8 @@ namespace zarvik12m {
 
 // How a register's line is reached over the network.
 enum TNetworkProtocol : std::uint8_t {
-    npRawTcp,    // tcp://: the line's bytes and nothing else
-    npRfc2217,   // rfc2217://: Telnet with the Com Port Control option
+    npRawTcp,   // tcp://: the line's bytes and nothing else
+    npRfc2217,  // rfc2217://: Telnet with the Com Port Control option
 };
 
 // A line on the network: tcp://HOST:PORT or rfc2217://HOST:PORT, HOST a

@@ -16,6 +16,7 @@ bool TNetworkDevice::Open(const std::string& address)
         return false;
     }
     FReceived.clear();
+    FPromised = 0;
     FReceived.reserve(2 * ReceiveSize);
     FEnded = false;
     FEventMask.store(0);
@@ -58,8 +59,9 @@ bool TNetworkDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity
         const std::lock_guard lock(FReceiveLock);
         return FCodec->ComPortAnswer() == TTelnetCodec::taRefused;
     };
-    if (!ReceiveUntil([this] { return FCodec->NegotiationSettled() || FCodec->ComPortAnswer() == TTelnetCodec::taRefused; },
-                      TClock::now() + AnswerLimit) ||
+    if (!ReceiveUntil(
+            [this] { return FCodec->NegotiationSettled() || FCodec->ComPortAnswer() == TTelnetCodec::taRefused; },
+            TClock::now() + AnswerLimit) ||
         refused()) {
         SetSocketFailure(refused() ? sfRefused : sfTimedOut);
         return false;
@@ -113,8 +115,11 @@ bool TNetworkDevice::Purge()
         return false;
     }
     {
+        // The bytes that the last status promised a reader stay for its
+        // read, which must get all of them.
         const std::lock_guard lock(FReceiveLock);
-        FReceived.clear();
+        FReceived.erase(FReceived.begin() + static_cast<std::ptrdiff_t>(std::min(FPromised, FReceived.size())),
+                        FReceived.end());
     }
     if (!Telnet()) {
         return true;
@@ -173,6 +178,7 @@ bool TNetworkDevice::ReadStatus(std::size_t& bytesWaiting)
     if (FInputQueueSize != 0) {
         bytesWaiting = std::min(bytesWaiting, FInputQueueSize);
     }
+    FPromised = bytesWaiting;
     return true;
 }
 
@@ -180,6 +186,7 @@ bool TNetworkDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& 
 {
     const std::lock_guard lock(FReceiveLock);
     bytesRead = std::min(count, FReceived.size());
+    FPromised -= std::min(FPromised, bytesRead);
     std::copy_n(FReceived.begin(), bytesRead, buffer);
     FReceived.erase(FReceived.begin(), FReceived.begin() + static_cast<std::ptrdiff_t>(bytesRead));
     return true;
@@ -264,6 +271,9 @@ bool TNetworkDevice::ReceiveUntil(TPredicate done, TClock::time_point deadline)
         const bool usable = ReceiveWaiting();
         {
             const std::lock_guard lock(FReceiveLock);
+            // What the line brings before it is set up is stale (the open
+            // purges it anyway) and must not stop the receiving.
+            FReceived.clear();
             if (done()) {
                 return true;
             }

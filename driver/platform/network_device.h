@@ -57,9 +57,10 @@ public:
     bool SetTimeouts(const TSerialTimeouts& timeouts);
     bool SetEventMask(std::uint32_t mask);
 
-    // Drops what has been received and not read and, through Telnet, asks
-    // the server to purge its buffers both ways (without waiting for its
-    // acknowledgement, so that a reader may run meanwhile).
+    // Drops what has been received and not read (but what the last status
+    // reported, which its read still takes) and, through Telnet, asks the
+    // server to purge its buffers both ways, without waiting for its
+    // acknowledgement, so that a reader may run meanwhile.
     bool Purge();
 
     bool WaitEvent(std::uint32_t& events);
@@ -90,6 +91,7 @@ private:
     // read, whether the connection has ended.
     std::mutex FReceiveLock;
     std::vector<std::uint8_t> FReceived;
+    std::size_t FPromised = 0;  // bytes of FReceived that the last status reported
     std::vector<std::uint8_t> FReply;
     std::array<std::uint8_t, ReceiveSize> FRaw{};
     bool FEnded = false;

@@ -11,11 +11,11 @@ namespace zarvik12m {
 // What went wrong, for the error code that the connection's user leaves
 // behind (errno or the system's last error) where the failure is its own.
 enum TSocketFailure : std::uint8_t {
-    sfInvalid,     // a malformed address or argument
-    sfBusy,        // already open
-    sfTimedOut,    // no answer within the time limit
-    sfRefused,     // the far end refused what was asked
-    sfBroken,      // the connection is gone
+    sfInvalid,   // a malformed address or argument
+    sfBusy,      // already open
+    sfTimedOut,  // no answer within the time limit
+    sfRefused,   // the far end refused what was asked
+    sfBroken,    // the connection is gone
 };
 
 // Sets this thread's system error code to the failure's nearest meaning.

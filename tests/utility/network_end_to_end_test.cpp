@@ -93,8 +93,7 @@ TEST_F(NetworkEndToEnd, AFullTableReadsTheSameOverRawTcpAndTelnetAsOnTheLine)
     EXPECT_TRUE(raw.Output.ends_with(Success)) << raw.Output;
     EXPECT_EQ(ReadFileBytes(Path("raw.txt")), expected);
 
-    const TProcessResult telnet =
-        Run({"/p1", "/b115200", "/n1", "/s59", "/ltelnet.txt"}, FSer2net->Rfc2217Address());
+    const TProcessResult telnet = Run({"/p1", "/b115200", "/n1", "/s59", "/ltelnet.txt"}, FSer2net->Rfc2217Address());
     EXPECT_EQ(telnet.ExitCode, 0) << telnet.Output;
     EXPECT_TRUE(telnet.Output.ends_with(Success)) << telnet.Output;
     EXPECT_EQ(ReadFileBytes(Path("telnet.txt")), expected);

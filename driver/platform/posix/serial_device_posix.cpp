@@ -1,6 +1,4 @@
 #include "driver/platform/serial_device.h"
-#include "driver/platform/network_address.h"
-#include "driver/platform/network_device.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -17,6 +15,8 @@
 #include <chrono>
 #include <climits>
 
+#include "driver/platform/network_address.h"
+#include "driver/platform/network_device.h"
 #include "driver/platform/posix/serial_device_line.h"
 #include "driver/platform/posix/serial_device_termios2.h"
 #include "driver/platform/terminal_devices.h"

@@ -44,8 +44,8 @@ void Discard(int handle) noexcept
 // A socket connected to one address before the deadline, or -1.
 int ConnectTo(const addrinfo& address, const TSocketConnection::TClock::time_point& deadline)
 {
-    const int handle = socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                              address.ai_protocol);
+    const int handle =
+        socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
     if (handle < 0) {
         return -1;
     }
@@ -209,8 +209,8 @@ TSocketConnection::TReceiveResult TSocketConnection::Receive(std::uint8_t* buffe
     }
 }
 
-TSocketConnection::TSendResult TSocketConnection::Send(const std::uint8_t* data, std::size_t count,
-                                                       std::size_t& sent, const TClock::time_point* deadline)
+TSocketConnection::TSendResult TSocketConnection::Send(const std::uint8_t* data, std::size_t count, std::size_t& sent,
+                                                       const TClock::time_point* deadline)
 {
     sent = 0;
     while (sent < count) {

@@ -4,14 +4,15 @@
 // another, so that the read thread and the writer never share either.
 
 #include "driver/platform/serial_device.h"
-#include "driver/platform/network_address.h"
-#include "driver/platform/network_device.h"
 #include "driver/platform/win32/serial_device_line_win32.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+
+#include "driver/platform/network_address.h"
+#include "driver/platform/network_device.h"
 
 namespace zarvik12m {
 

@@ -4,8 +4,10 @@
 
 #include "driver/platform/socket_connection.h"
 
+// Winsock before windows.h, which would bring the old winsock.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -230,8 +232,8 @@ TSocketConnection::TReceiveResult TSocketConnection::Receive(std::uint8_t* buffe
                                                              std::size_t& received)
 {
     received = 0;
-    const int result =
-        recv(FState->Handle, reinterpret_cast<char*>(buffer), static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
+    const int result = recv(FState->Handle, reinterpret_cast<char*>(buffer),
+                            static_cast<int>(std::min<std::size_t>(size, INT_MAX)), 0);
     if (result > 0) {
         received = static_cast<std::size_t>(result);
         return rrData;
@@ -242,8 +244,8 @@ TSocketConnection::TReceiveResult TSocketConnection::Receive(std::uint8_t* buffe
     return WSAGetLastError() == WSAEWOULDBLOCK ? rrNothing : rrFailed;
 }
 
-TSocketConnection::TSendResult TSocketConnection::Send(const std::uint8_t* data, std::size_t count,
-                                                       std::size_t& sent, const TClock::time_point* deadline)
+TSocketConnection::TSendResult TSocketConnection::Send(const std::uint8_t* data, std::size_t count, std::size_t& sent,
+                                                       const TClock::time_point* deadline)
 {
     sent = 0;
     while (sent < count) {

@@ -10,7 +10,6 @@
 #include <stdexcept>
 #include <thread>
 
-
 namespace zarvik12m::testing {
 
 namespace {
@@ -106,8 +105,8 @@ bool TSer2net::Start(std::uint16_t rawPort, std::uint16_t rfc2217Port)
         const std::string connector = "  connector: serialdev," + FDevice.string() + "," + std::to_string(FLineRate) +
                                       "n81,local\n  options:\n    chardelay: false\n";
         file << "%YAML 1.1\n---\n"
-             << "connection: &raw\n  accepter: tcp,127.0.0.1," << rawPort << "\n" << connector
-             << "connection: &rfc2217\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << rfc2217Port << "\n"
+             << "connection: &raw\n  accepter: tcp,127.0.0.1," << rawPort << "\n"
+             << connector << "connection: &rfc2217\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << rfc2217Port << "\n"
              << connector;
     }
     TProcessOptions options;

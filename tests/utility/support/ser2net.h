@@ -28,8 +28,8 @@ public:
     TSer2net(const TSer2net&) = delete;
     TSer2net& operator=(const TSer2net&) = delete;
 
-    [[nodiscard]] std::string RawAddress() const;       // tcp://127.0.0.1:PORT
-    [[nodiscard]] std::string Rfc2217Address() const;   // rfc2217://127.0.0.1:PORT
+    [[nodiscard]] std::string RawAddress() const;      // tcp://127.0.0.1:PORT
+    [[nodiscard]] std::string Rfc2217Address() const;  // rfc2217://127.0.0.1:PORT
 
     // Ends ser2net at once (SIGKILL), as a crash or a pulled plug would.
     void Kill();
