@@ -1,5 +1,6 @@
 #include "driver/platform/network_address.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <utility>
@@ -41,12 +42,7 @@ bool IsIpv6Character(char c) noexcept
 template <typename TPredicate>
 bool All(std::string_view text, TPredicate predicate) noexcept
 {
-    for (const char c : text) {
-        if (!predicate(c)) {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(text, predicate);
 }
 
 // The longest host name the resolver takes.
@@ -56,12 +52,8 @@ constexpr std::size_t MaxHostLength = 253;
 
 bool IsNetworkAddress(std::string_view deviceName)
 {
-    for (const auto& [scheme, protocol] : Schemes) {
-        if (StartsWithIgnoringCase(deviceName, scheme)) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(
+        Schemes, [deviceName](const auto& entry) { return StartsWithIgnoringCase(deviceName, entry.first); });
 }
 
 std::optional<TNetworkAddress> ParseNetworkAddress(std::string_view deviceName)
