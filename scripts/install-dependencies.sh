@@ -19,11 +19,13 @@ set -euo pipefail
 # groff for the manual pages; for the Python package's tests, Debian's
 # python3 with pytest, and setuptools and pip to install the package; for
 # zarvik12m-server, Boost's header-only HTTP library (Beast, over Asio) and
-# nlohmann's JSON library, both of which the Windows build uses too; ESLint
-# for the web console's JavaScript (scripts/lint.sh).
+# nlohmann's JSON library, both of which the Windows build uses too; ser2net,
+# which serves the emulated register on the network for the tests of
+# tcp:// and rfc2217:// lines; ESLint for the web console's JavaScript
+# (scripts/lint.sh).
 packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format
     pkgconf dpkg-dev file groff-base python3 python3-pytest python3-setuptools python3-pip
-    libboost-dev nlohmann-json3-dev eslint)
+    libboost-dev nlohmann-json3-dev ser2net eslint)
 # The web console's browser tests: headless Chromium, its WebDriver and
 # Selenium for Python.
 browser_packages=(chromium chromium-driver python3-selenium)

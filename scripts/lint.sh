@@ -10,6 +10,8 @@
 #
 #   scripts/lint.sh               every check
 #   scripts/lint.sh includes      only the include rules
+#   scripts/lint.sh sockets       only the look for socket calls outside
+#                                 driver/platform/
 #   scripts/lint.sh format        only the layout
 #   scripts/lint.sh js            only ESLint on the web console
 #   scripts/lint.sh tidy [FILE]   only clang-tidy, on the given files or all
@@ -77,13 +79,31 @@ check_tidy() {
     fi
 }
 
+# Lines on the network are the platform layer's: no other product source
+# includes a socket header or calls the socket functions itself (the
+# service's HTTP goes through its library).
+check_sockets() {
+    echo "== lint: socket calls outside driver/platform/"
+    local found
+    found=$(git ls-files -- 'driver/*' 'capi/*' 'utility/*' 'tools/*' 'bench/*' 'server/*' ':!driver/platform/*' |
+        grep -E '\.(cpp|h|c)$' |
+        xargs grep -nE '#include <(sys/socket\.h|netinet/[a-z_]+\.h|netdb\.h|arpa/inet\.h|winsock2?\.h|ws2tcpip\.h)>|(^|[^A-Za-z0-9_.>:])(::)?(socket|getaddrinfo|setsockopt|getsockopt|recv|recvfrom|sendto|closesocket|WSAStartup|WSASocketW?|accept4?|listen|bind)\(' ||
+        true)
+    if [ -n "$found" ]; then
+        echo "socket calls outside driver/platform/:" >&2
+        echo "$found" >&2
+        return 1
+    fi
+}
+
 case "$what" in
-    all) check_includes; check_format; check_js; check_tidy "$@" ;;
+    all) check_includes; check_format; check_js; check_sockets; check_tidy "$@" ;;
     includes) check_includes ;;
+    sockets) check_sockets ;;
     format) check_format ;;
     js) check_js ;;
     tidy) check_tidy "$@" ;;
     fix-format) cxx_files | xargs clang-format -i ;;
-    *) echo "unknown check '$what' (includes, format, js, tidy, fix-format)" >&2; exit 2 ;;
+    *) echo "unknown check '$what' (includes, format, js, sockets, tidy, fix-format)" >&2; exit 2 ;;
 esac
 echo "== lint: clean"

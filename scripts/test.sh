@@ -146,7 +146,8 @@ for step in "${steps[@]}"; do
             # A cache that CMake had to drop for another compiler loses the
             # variable: it is given once more.
             cmake -S "$root" -B "$root/build" -DZARVIK12M_WINDOWS_BUILD="$root/build-windows" >/dev/null
-            cmake --build "$root/build" -j "$jobs" --target utility_end_to_end_test probe_wine_test zarvik12m-emulator
+            cmake --build "$root/build" -j "$jobs" --target utility_end_to_end_test utility_network_test probe_wine_test \
+                zarvik12m-emulator
             export WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all
             /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
             # Wine's serial driver starts with the prefix's services and

@@ -7,6 +7,8 @@
 
 namespace zarvik12m {
 
+class TNetworkDevice;
+
 // Parity codes of the line settings, in the numbering the register's
 // software has always used for them.
 enum TSerialParity : std::uint8_t { spNone = 0, spOdd = 1, spEven = 2, spMark = 3, spSpace = 4 };
@@ -61,6 +63,10 @@ public:
     // a second open of the device, by this or any other process, fails with
     // EBUSY. Asks the device for low latency where it supports it. Fails
     // with EBUSY as well when this object is already open.
+    //
+    // A path of the form tcp://HOST:PORT or rfc2217://HOST:PORT is a line on
+    // the network instead (TNetworkDevice): every operation below goes to
+    // the connection, with the same meaning and threading.
     bool Open(const std::string& path);
 
     // Releases the device; does nothing when it is closed.
@@ -109,8 +115,11 @@ public:
     TSerialWriteResult Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten);
 
 private:
+    bool OpenNetwork(const std::string& address);  // the same for every system
+
     struct TSystemState;  // the system's own objects, defined per system
     std::unique_ptr<TSystemState> FState;
+    std::unique_ptr<TNetworkDevice> FNetwork;  // set while a network line is open
 };
 
 }  // namespace zarvik12m

@@ -10,6 +10,9 @@ import threading
 PORTS = range(1, 33)
 _WINDOWS_COM = re.compile(r"^(?:\\\\\.\\)?COM([0-9]{1,3})$", re.IGNORECASE)
 _VARIABLE = "ZARVIK12M_COM%d"
+# A register on the network (a serial-to-Ethernet converter, ser2net): the
+# driver connects to it itself.
+_NETWORK_ADDRESS = re.compile(r"^(?:tcp|rfc2217)://", re.IGNORECASE)
 DIALOUT_HINT = "add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again"
 
 def direct_number(port, system=os.name):
@@ -78,11 +81,18 @@ def device_of(number, environment=None):
     return environment.get(_VARIABLE % number)
 
 
+def is_network_address(name):
+    """Whether the name is tcp://HOST:PORT or rfc2217://HOST:PORT (or meant
+    as one), which the driver opens as a network connection."""
+    return isinstance(name, str) and _NETWORK_ADDRESS.match(name) is not None
+
+
 def open_failure_reason(path):
     """Why the device at `path` cannot serve as a serial line, as
-    (errno or None, text), or None when it opens. Tried only after the
-    driver failed to open it."""
-    if os.name == "nt":
+    (errno or None, text), or None when it opens or is no file (a network
+    address: the driver's message names it). Tried only after the driver
+    failed to open it."""
+    if os.name == "nt" or is_network_address(path):
         return None
     try:
         descriptor = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)

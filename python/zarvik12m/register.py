@@ -138,13 +138,15 @@ def _item_of(goods, index, round_prices=False):
 
 class Register:
     """The register on a COM port, `port` being its number (1..32), on
-    Windows also a name such as "COM3" or r"\\\\.\\COM12", or the path of a
-    device (reached through a ZARVIK12M_COM<N> variable that the package
-    sets). Every method opens the port, runs its commands and closes it
-    again; `progress`, when given, is called with (position, maximum) as
-    the operation goes on. Ctrl+C (KeyboardInterrupt) during a call stops
-    the operation before its next command and is raised once the driver has
-    ended."""
+    Windows also a name such as "COM3" or r"\\\\.\\COM12", the path of a
+    device, or a register on the network, "tcp://HOST:PORT" (raw TCP, the
+    converter's line settings) or "rfc2217://HOST:PORT" (the driver sets
+    the line); names and addresses are reached through a ZARVIK12M_COM<N>
+    variable that the package sets. Every method opens the port, runs its
+    commands and closes it again; `progress`, when given, is called with
+    (position, maximum) as the operation goes on. Ctrl+C (KeyboardInterrupt)
+    during a call stops the operation before its next command and is raised
+    once the driver has ended."""
 
     def __init__(self, port, baud=9600, net=1):
         for name, value in (("baud", baud), ("net", net)):

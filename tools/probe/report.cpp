@@ -142,8 +142,10 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
     std::vector<std::string> lines;
     bool found = false;
     bool answered = false;
+    bool rawNetwork = false;
     for (const TDeviceOutcome& outcome : outcomes) {
         const std::string device = DeviceText(outcome.Device);
+        rawNetwork = rawNetwork || (IsRawNetworkLine(outcome.Device.Path) && outcome.State == dsProbed);
         if (outcome.Found) {
             found = true;
             lines.push_back(std::string("ККМ найдена: "_cp1251) + device + ", " +
@@ -174,6 +176,11 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
         if (answered && options.NetNumbers.size() < 99) {
             lines.emplace_back("Попробуйте другой сетевой номер (--all-nets) или другую скорость (--baud)."_cp1251);
         }
+    }
+    if (rawNetwork) {
+        lines.emplace_back(
+            "По tcp:// скорость линии задаёт преобразователь: она должна совпадать со скоростью ККМ "
+            "(опрашивались только сетевые номера; скорость меняет rfc2217://)."_cp1251);
     }
     return lines;
 }

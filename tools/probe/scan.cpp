@@ -1,8 +1,10 @@
 #include "tools/probe/scan.h"
 
 #include <exception>
+#include <optional>
 
 #include "driver/common/error_text.h"
+#include "driver/platform/network_address.h"
 #include "driver/platform/serial_device.h"
 #include "driver/platform/terminal_devices.h"
 #include "zarvik12m/error.h"
@@ -37,7 +39,7 @@ TDeviceState Access(const std::string& path, std::string& reason)
 void ProbeDevice(TDeviceOutcome& outcome, const TProbeOptions& options, const TProgress& progress)
 {
     TLineProbe line;
-    for (const std::uint32_t rate : options.BaudRates) {
+    for (const std::uint32_t rate : SpeedsToTry(outcome.Device.Path, options)) {
         TSpeedOutcome& speed = outcome.Speeds.emplace_back();
         speed.BaudRate = rate;
         try {
@@ -76,6 +78,22 @@ void ProbeDevice(TDeviceOutcome& outcome, const TProbeOptions& options, const TP
 }
 
 }  // namespace
+
+bool IsRawNetworkLine(const std::string& path)
+{
+    const std::optional<TNetworkAddress> address = ParseNetworkAddress(path);
+    return address && address->Protocol == npRawTcp;
+}
+
+std::vector<std::uint32_t> SpeedsToTry(const std::string& path, const TProbeOptions& options)
+{
+    // Over raw TCP the converter's own setting drives the line; the rate
+    // here serves only the waits, so another rate could find nothing new.
+    if (IsRawNetworkLine(path) && !options.BaudRates.empty()) {
+        return {options.BaudRates.front()};
+    }
+    return options.BaudRates;
+}
 
 std::vector<TDeviceOutcome> ScanDevices(const std::vector<TCandidateDevice>& devices, const TProbeOptions& options,
                                         const TProgress& progress)

@@ -45,6 +45,13 @@ struct TDeviceOutcome {
 // Called before each try, for the progress line.
 using TProgress = std::function<void(const std::string& device, std::uint32_t baudRate, std::uint8_t netNumber)>;
 
+// Whether the device is a line on the network in raw TCP (tcp://), whose
+// speed the converter sets, not the probe.
+bool IsRawNetworkLine(const std::string& path);
+
+// The speeds tried on the device: on raw TCP only the first, elsewhere all.
+std::vector<std::uint32_t> SpeedsToTry(const std::string& path, const TProbeOptions& options);
+
 // Probes each device: every speed, and at each speed every network number,
 // until a register answers. A speed at which only garbage comes back is
 // the wrong speed for every network number, so it is left after its first

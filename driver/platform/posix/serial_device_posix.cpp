@@ -15,6 +15,8 @@
 #include <chrono>
 #include <climits>
 
+#include "driver/platform/network_address.h"
+#include "driver/platform/network_device.h"
 #include "driver/platform/posix/serial_device_line.h"
 #include "driver/platform/posix/serial_device_termios2.h"
 #include "driver/platform/terminal_devices.h"
@@ -113,11 +115,14 @@ TSerialDevice::~TSerialDevice()
 
 bool TSerialDevice::IsOpen() const noexcept
 {
-    return FState->Handle >= 0;
+    return FNetwork != nullptr || FState->Handle >= 0;
 }
 
 bool TSerialDevice::Open(const std::string& path)
 {
+    if (IsNetworkAddress(path)) {
+        return OpenNetwork(path);
+    }
     if (IsOpen()) {
         return Failure(EBUSY);
     }
@@ -154,6 +159,7 @@ bool TSerialDevice::Open(const std::string& path)
 
 void TSerialDevice::Close() noexcept
 {
+    FNetwork.reset();
     // Nothing can be done about a failing close: the descriptor is gone
     // either way. The exclusive mode is dropped first, because it stays with
     // the terminal while anyone else still has it open.
@@ -177,6 +183,9 @@ void TSerialDevice::Close() noexcept
 
 bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
+    if (FNetwork) {
+        return FNetwork->SetQueueSizes(inputSize, outputSize);
+    }
     if (!IsOpen()) {
         return Failure(EBADF);
     }
@@ -194,6 +203,9 @@ bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
                                     std::uint8_t stopBits)
 {
+    if (FNetwork) {
+        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits);
+    }
     if (!IsOpen()) {
         return Failure(EBADF);
     }
@@ -235,6 +247,9 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
 
 bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 {
+    if (FNetwork) {
+        return FNetwork->SetTimeouts(timeouts);
+    }
     if (!IsOpen()) {
         return Failure(EBADF);
     }
@@ -244,6 +259,9 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
+    if (FNetwork) {
+        return FNetwork->SetEventMask(mask);
+    }
     if (!IsOpen()) {
         return Failure(EBADF);
     }
@@ -268,6 +286,9 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
 
 bool TSerialDevice::Purge()
 {
+    if (FNetwork) {
+        return FNetwork->Purge();
+    }
     if (!IsOpen()) {
         return Failure(EBADF);
     }
@@ -276,6 +297,9 @@ bool TSerialDevice::Purge()
 
 bool TSerialDevice::WaitEvent(std::uint32_t& events)
 {
+    if (FNetwork) {
+        return FNetwork->WaitEvent(events);
+    }
     events = 0;
     if (!IsOpen()) {
         return Failure(EBADF);
@@ -304,6 +328,9 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
 
 bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 {
+    if (FNetwork) {
+        return FNetwork->ReadStatus(bytesWaiting);
+    }
     if (!IsOpen()) {
         return Failure(EBADF);
     }
@@ -329,6 +356,9 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 
 bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
+    if (FNetwork) {
+        return FNetwork->Read(buffer, count, bytesRead);
+    }
     bytesRead = 0;
     if (!IsOpen()) {
         return Failure(EBADF);
@@ -347,6 +377,9 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
 
 TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
+    if (FNetwork) {
+        return FNetwork->Write(data, count, bytesWritten);
+    }
     using TClock = std::chrono::steady_clock;
     bytesWritten = 0;
     if (!IsOpen()) {

@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "driver/platform/network_address.h"
+#include "driver/platform/network_device.h"
+
 namespace zarvik12m {
 
 namespace {
@@ -78,11 +81,14 @@ TSerialDevice::~TSerialDevice()
 
 bool TSerialDevice::IsOpen() const noexcept
 {
-    return FState->Handle != INVALID_HANDLE_VALUE;
+    return FNetwork != nullptr || FState->Handle != INVALID_HANDLE_VALUE;
 }
 
 bool TSerialDevice::Open(const std::string& path)
 {
+    if (IsNetworkAddress(path)) {
+        return OpenNetwork(path);
+    }
     if (IsOpen()) {
         return Failure(ERROR_BUSY);
     }
@@ -114,6 +120,7 @@ bool TSerialDevice::Open(const std::string& path)
 
 void TSerialDevice::Close() noexcept
 {
+    FNetwork.reset();
     TSystemState& state = *FState;
     if (state.Handle != INVALID_HANDLE_VALUE) {
         CloseHandle(state.Handle);
@@ -130,6 +137,9 @@ void TSerialDevice::Close() noexcept
 
 bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
+    if (FNetwork) {
+        return FNetwork->SetQueueSizes(inputSize, outputSize);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -143,6 +153,9 @@ bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
                                     std::uint8_t stopBits)
 {
+    if (FNetwork) {
+        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -152,6 +165,9 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
 
 bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 {
+    if (FNetwork) {
+        return FNetwork->SetTimeouts(timeouts);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -170,6 +186,9 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
+    if (FNetwork) {
+        return FNetwork->SetEventMask(mask);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -187,6 +206,9 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
 
 bool TSerialDevice::Purge()
 {
+    if (FNetwork) {
+        return FNetwork->Purge();
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -195,6 +217,9 @@ bool TSerialDevice::Purge()
 
 bool TSerialDevice::WaitEvent(std::uint32_t& events)
 {
+    if (FNetwork) {
+        return FNetwork->WaitEvent(events);
+    }
     events = 0;
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
@@ -247,6 +272,9 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
 
 bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 {
+    if (FNetwork) {
+        return FNetwork->ReadStatus(bytesWaiting);
+    }
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
     }
@@ -264,6 +292,9 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 
 bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
+    if (FNetwork) {
+        return FNetwork->Read(buffer, count, bytesRead);
+    }
     bytesRead = 0;
     if (!IsOpen()) {
         return Failure(ERROR_INVALID_HANDLE);
@@ -285,6 +316,9 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
 
 TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
+    if (FNetwork) {
+        return FNetwork->Write(data, count, bytesWritten);
+    }
     bytesWritten = 0;
     if (!IsOpen()) {
         SetLastError(ERROR_INVALID_HANDLE);
