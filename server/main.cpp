@@ -11,6 +11,7 @@
 #include "server/http_server.h"
 #include "server/job_manager.h"
 #include "server/server_options.h"
+#include "server/snapshot_store.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ int Serve(zarvik12m::server::TServerOptions options)
     zarvik12m::SetEnvironmentValue("ZARVIK12M_LOG_DIR", std::filesystem::absolute(options.StateFolder).string());
 
     THttpServer http(options.ListenHost, options.ListenPort, std::cerr, THttpServer::TLimits{});
-    TJobManager jobs(options.Registers, TJobStore(options.StateFolder), std::cerr);
+    TSnapshotStore snapshots(options.StateFolder, std::cerr);
+    TJobManager jobs(options.Registers, TJobStore(options.StateFolder), std::cerr, {}, &snapshots);
     TApi api(jobs, TApiSettings{options.Token, options.AllowOrigins}, http.Scheduler());
     std::cerr << "zarvik12m-server: listening on " << options.ListenHost << ':' << http.Port() << ", "
               << options.Registers.size() << " register(s), state in " << options.StateFolder << '\n'
