@@ -310,6 +310,61 @@ nlohmann::json RulesJson()
             {"nameCharacters", nameCharacters}};
 }
 
+// The Prometheus text of the service's counters and of its lines now.
+TApiResponse MetricsResponse(const TJobCounters& counters, const std::vector<TRegisterStatus>& registers)
+{
+    std::string text;
+    const auto family = [&](std::string_view name, std::string_view type, std::string_view help) {
+        text += "# HELP " + std::string(name) + ' ' + std::string(help) + "\n# TYPE " + std::string(name) + ' ' +
+                std::string(type) + '\n';
+    };
+    const auto sample = [&](std::string_view name, const std::string& labels, const std::string& value) {
+        text += std::string(name) + '{' + labels + "} " + value + '\n';
+    };
+    family("zarvik12m_jobs_finished_total", "counter", "Jobs ended since the service started, by kind and state.");
+    for (const TJobKind kind : {TJobKind::Read, TJobKind::Write, TJobKind::Clear, TJobKind::Properties}) {
+        for (const TJobState state :
+             {TJobState::Succeeded, TJobState::Failed, TJobState::Cancelled, TJobState::Interrupted}) {
+            const auto found = counters.Finished.find({kind, state});
+            sample("zarvik12m_jobs_finished_total",
+                   "kind=\"" + std::string(KindName(kind)) + "\",state=\"" + std::string(StateName(state)) + '"',
+                   std::to_string(found == counters.Finished.end() ? 0 : found->second));
+        }
+    }
+    family("zarvik12m_jobs", "gauge", "Jobs queued or running now, by register.");
+    for (const TRegisterStatus& status : registers) {
+        sample("zarvik12m_jobs", "register=\"" + status.Setup.Id + "\",state=\"queued\"",
+               std::to_string(status.Queued));
+        sample("zarvik12m_jobs", "register=\"" + status.Setup.Id + "\",state=\"running\"", status.Busy ? "1" : "0");
+    }
+    family("zarvik12m_driver_errors_total", "counter", "Driver calls that failed, by the driver's error code.");
+    for (const auto& [code, count] : counters.DriverErrors) {
+        sample("zarvik12m_driver_errors_total", "code=\"" + std::to_string(code) + '"', std::to_string(count));
+    }
+    family("zarvik12m_driver_calls_total", "counter",
+           "Exchanges with a register: driver calls (one per job that ran), by register.");
+    family("zarvik12m_driver_seconds_total", "counter", "Time spent in driver calls, by register.");
+    family("zarvik12m_goods_entries_total", "counter", "Goods entries read from and written to the registers.");
+    for (const TRegisterStatus& status : registers) {
+        const std::string& id = status.Setup.Id;
+        const auto count = [&](const auto& map) {
+            const auto found = map.find(id);
+            return found == map.end() ? decltype(found->second){} : found->second;
+        };
+        sample("zarvik12m_driver_calls_total", "register=\"" + id + '"', std::to_string(count(counters.DriverCalls)));
+        sample("zarvik12m_driver_seconds_total", "register=\"" + id + '"',
+               nlohmann::json(count(counters.DriverSeconds)).dump());
+        sample("zarvik12m_goods_entries_total", "register=\"" + id + "\",direction=\"read\"",
+               std::to_string(count(counters.EntriesRead)));
+        sample("zarvik12m_goods_entries_total", "register=\"" + id + "\",direction=\"written\"",
+               std::to_string(count(counters.EntriesWritten)));
+    }
+    TApiResponse response;
+    response.ContentType = "text/plain; version=0.0.4; charset=utf-8";
+    response.Body = std::move(text);
+    return response;
+}
+
 TApiResponse AcceptedResponse(const TJob& job)
 {
     TApiResponse response = JsonResponse(202, JobToJson(job));
@@ -426,7 +481,8 @@ void TApi::Route(const TApiRequest& request, const TRespond& respond)
         respond(JsonResponse(200, {{"status", "ok"}}));
         return;
     }
-    if (!path.starts_with(ApiPrefix)) {
+    const bool metrics = path == "/metrics";
+    if (!path.starts_with(ApiPrefix) && !metrics) {
         respond(ErrorResponse(404, OtherCode, "Нет такого адреса"));
         return;
     }
@@ -434,6 +490,11 @@ void TApi::Route(const TApiRequest& request, const TRespond& respond)
         TApiResponse response = ErrorResponse(401, OtherCode, "Нужен токен доступа (Authorization: Bearer ...)");
         response.Headers.emplace_back("WWW-Authenticate", "Bearer");
         respond(std::move(response));
+        return;
+    }
+    if (metrics) {
+        respond(method == "GET" ? MetricsResponse(FJobs.Counters(), FJobs.Registers())
+                                : ErrorResponse(405, OtherCode, "Метод не поддерживается"));
         return;
     }
     const std::vector<std::string_view> parts = PathParts(path.substr(ApiPrefix.size()));

@@ -277,6 +277,12 @@ std::vector<TRegisterStatus> TJobManager::Registers() const
     return out;
 }
 
+TJobCounters TJobManager::Counters() const
+{
+    const std::lock_guard lock(FMutex);
+    return FCounters;
+}
+
 std::optional<TRegisterSetup> TJobManager::FindRegister(const std::string& id) const
 {
     for (const TRegisterSetup& setup : FRegisters) {
@@ -318,12 +324,23 @@ void TJobManager::RunLine(TLine& line)
             watcher(running);
         }
 
+        const auto called = std::chrono::steady_clock::now();
         const TDriverOutcome outcome = FRunner(setup, kind, goods);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - called;
         if (FSnapshots != nullptr && kind == TJobKind::Read && !outcome.Error && outcome.Result.contains("goods")) {
             FSnapshots->Add(setup.Id, id, UtcNow(), outcome.Result.at("goods"));
         }
 
         lock.lock();
+        ++FCounters.DriverCalls[setup.Id];
+        FCounters.DriverSeconds[setup.Id] += took.count();
+        if (outcome.Error) {
+            ++FCounters.DriverErrors[outcome.Error->Code];
+        } else if (kind == TJobKind::Read && outcome.Result.contains("goods")) {
+            FCounters.EntriesRead[setup.Id] += outcome.Result.at("goods").size();
+        } else if (kind == TJobKind::Write) {
+            FCounters.EntriesWritten[setup.Id] += goods.size();
+        }
         line.Running.clear();
         TEntry& done = FJobs.at(id);
         DriverProgress(setup.ComNumber, done.Job.Position, done.Job.Max);
@@ -347,6 +364,7 @@ void TJobManager::RunLine(TLine& line)
 void TJobManager::Finish(std::unique_lock<std::mutex>& lock, TEntry& entry)
 {
     entry.Job.Finished = UtcNow();
+    ++FCounters.Finished[{entry.Job.Kind, entry.Job.State}];
     const TJob job = entry.Job;
     std::vector<TCallback> callbacks;
     for (std::map<std::uint64_t, TWaiter>* waiters : {&FWaiters, &FWatchers}) {

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "server/job.h"
@@ -27,6 +28,16 @@ struct TRegisterStatus {
     TRegisterSetup Setup;
     bool Busy = false;
     std::size_t Queued = 0;
+};
+
+// What the service has done since it started, for /metrics.
+struct TJobCounters {
+    std::map<std::pair<TJobKind, TJobState>, std::uint64_t> Finished;  // jobs ended, by kind and state
+    std::map<int, std::uint64_t> DriverErrors;                         // failed driver calls, by code
+    std::map<std::string, std::uint64_t> DriverCalls;                  // by register
+    std::map<std::string, double> DriverSeconds;                       // by register
+    std::map<std::string, std::uint64_t> EntriesRead;                  // by register
+    std::map<std::string, std::uint64_t> EntriesWritten;               // by register
 };
 
 // The service's jobs: one queue and one thread per line (registers on the
@@ -101,6 +112,8 @@ public:
     [[nodiscard]] std::vector<TRegisterStatus> Registers() const;
     [[nodiscard]] std::optional<TRegisterSetup> FindRegister(const std::string& id) const;
 
+    [[nodiscard]] TJobCounters Counters() const;
+
     // Where reads are kept; nothing when they are not.
     [[nodiscard]] TSnapshotStore* Snapshots() const noexcept { return FSnapshots; }
 
@@ -143,6 +156,7 @@ private:
     std::map<std::uint8_t, std::unique_ptr<TLine>> FLines;
     std::map<std::uint64_t, TWaiter> FWaiters;
     std::map<std::uint64_t, TWaiter> FWatchers;
+    TJobCounters FCounters;
     std::uint64_t FNextWaiter = 1;
     std::uint64_t FSequence = 0;  // orders jobs made in the same millisecond
     std::map<std::string, std::uint64_t> FOrder;
