@@ -553,6 +553,15 @@ void TApi::Route(const TApiRequest& request, const TRespond& respond)
             return;
         }
     }
+    if (parts.size() == 1 && parts[0] == "detect") {
+        // The probe's search opens devices through the process's
+        // environment, which the lines' threads read meanwhile: it waits for
+        // a way to name a device for one port without it.
+        respond(method == "POST" ? ErrorResponse(501, OtherCode,
+                                                 "Поиск ККМ службой пока не поддерживается: запустите zarvik12m-probe")
+                                 : ErrorResponse(405, OtherCode, "Метод не поддерживается"));
+        return;
+    }
     if (parts.size() == 2 && parts[0] == "goods") {
         if (parts[1] == "rules" && method == "GET") {
             respond(JsonResponse(200, RulesJson()));
