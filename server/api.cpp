@@ -321,44 +321,47 @@ TApiResponse MetricsResponse(const TJobCounters& counters, const std::vector<TRe
     const auto sample = [&](std::string_view name, const std::string& labels, const std::string& value) {
         text += std::string(name) + '{' + labels + "} " + value + '\n';
     };
+    // name="value", the values being names of ours or numbers.
+    const auto label = [](std::string_view name, std::string_view value) {
+        return std::string(name) + "=\"" + std::string(value) + '"';
+    };
     family("zarvik12m_jobs_finished_total", "counter", "Jobs ended since the service started, by kind and state.");
     for (const TJobKind kind : {TJobKind::Read, TJobKind::Write, TJobKind::Clear, TJobKind::Properties}) {
         for (const TJobState state :
              {TJobState::Succeeded, TJobState::Failed, TJobState::Cancelled, TJobState::Interrupted}) {
             const auto found = counters.Finished.find({kind, state});
             sample("zarvik12m_jobs_finished_total",
-                   "kind=\"" + std::string(KindName(kind)) + "\",state=\"" + std::string(StateName(state)) + '"',
+                   label("kind", KindName(kind)) + ',' + label("state", StateName(state)),
                    std::to_string(found == counters.Finished.end() ? 0 : found->second));
         }
     }
     family("zarvik12m_jobs", "gauge", "Jobs queued or running now, by register.");
     for (const TRegisterStatus& status : registers) {
-        sample("zarvik12m_jobs", "register=\"" + status.Setup.Id + "\",state=\"queued\"",
+        sample("zarvik12m_jobs", label("register", status.Setup.Id) + ',' + label("state", "queued"),
                std::to_string(status.Queued));
-        sample("zarvik12m_jobs", "register=\"" + status.Setup.Id + "\",state=\"running\"", status.Busy ? "1" : "0");
+        sample("zarvik12m_jobs", label("register", status.Setup.Id) + ',' + label("state", "running"),
+               status.Busy ? "1" : "0");
     }
     family("zarvik12m_driver_errors_total", "counter", "Driver calls that failed, by the driver's error code.");
     for (const auto& [code, count] : counters.DriverErrors) {
-        sample("zarvik12m_driver_errors_total", "code=\"" + std::to_string(code) + '"', std::to_string(count));
+        sample("zarvik12m_driver_errors_total", label("code", std::to_string(code)), std::to_string(count));
     }
+    // Per register, each family's samples together.
+    const auto perRegister = [&](std::string_view name, const std::string& extra, const auto& values) {
+        for (const TRegisterStatus& status : registers) {
+            const auto found = values.find(status.Setup.Id);
+            const auto value = found == values.end() ? decltype(found->second){} : found->second;
+            sample(name, label("register", status.Setup.Id) + extra, nlohmann::json(value).dump());
+        }
+    };
     family("zarvik12m_driver_calls_total", "counter",
            "Exchanges with a register: driver calls (one per job that ran), by register.");
+    perRegister("zarvik12m_driver_calls_total", "", counters.DriverCalls);
     family("zarvik12m_driver_seconds_total", "counter", "Time spent in driver calls, by register.");
+    perRegister("zarvik12m_driver_seconds_total", "", counters.DriverSeconds);
     family("zarvik12m_goods_entries_total", "counter", "Goods entries read from and written to the registers.");
-    for (const TRegisterStatus& status : registers) {
-        const std::string& id = status.Setup.Id;
-        const auto count = [&](const auto& map) {
-            const auto found = map.find(id);
-            return found == map.end() ? decltype(found->second){} : found->second;
-        };
-        sample("zarvik12m_driver_calls_total", "register=\"" + id + '"', std::to_string(count(counters.DriverCalls)));
-        sample("zarvik12m_driver_seconds_total", "register=\"" + id + '"',
-               nlohmann::json(count(counters.DriverSeconds)).dump());
-        sample("zarvik12m_goods_entries_total", "register=\"" + id + "\",direction=\"read\"",
-               std::to_string(count(counters.EntriesRead)));
-        sample("zarvik12m_goods_entries_total", "register=\"" + id + "\",direction=\"written\"",
-               std::to_string(count(counters.EntriesWritten)));
-    }
+    perRegister("zarvik12m_goods_entries_total", ',' + label("direction", "read"), counters.EntriesRead);
+    perRegister("zarvik12m_goods_entries_total", ',' + label("direction", "written"), counters.EntriesWritten);
     TApiResponse response;
     response.ContentType = "text/plain; version=0.0.4; charset=utf-8";
     response.Body = std::move(text);

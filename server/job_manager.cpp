@@ -210,7 +210,7 @@ void TJobManager::ForgetWaiter(std::uint64_t token)
     FWaiters.erase(token);
 }
 
-std::uint64_t TJobManager::Watch(const std::string& id, TCallback callback)
+std::uint64_t TJobManager::Watch(const std::string& id, const TCallback& callback)
 {
     std::unique_lock lock(FMutex);
     const auto found = FJobs.find(id);

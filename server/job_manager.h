@@ -102,7 +102,7 @@ public:
     // or position (from the thread that makes it), the last time with the
     // job finished, unless it is unwatched first. A finished job is called
     // back once, at once. 0 for an unknown job (no call).
-    std::uint64_t Watch(const std::string& id, TCallback callback);
+    std::uint64_t Watch(const std::string& id, const TCallback& callback);
     void Unwatch(std::uint64_t token);
 
     // Blocks until the job is finished or the time is up: the job as it then

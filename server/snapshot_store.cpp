@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <ranges>
 #include <system_error>
 
 #include "driver/platform/file_error.h"
@@ -103,8 +104,8 @@ std::vector<TSnapshotInfo> TSnapshotStore::List(const std::string& registerId) c
     std::vector<TSnapshotInfo> out;
     const auto found = FKept.find(registerId);
     if (found != FKept.end()) {
-        for (auto kept = found->second.rbegin(); kept != found->second.rend(); ++kept) {
-            out.push_back(kept->Info);
+        for (const TKept& kept : std::ranges::reverse_view(found->second)) {
+            out.push_back(kept.Info);
         }
     }
     return out;
