@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <ranges>
 #include <system_error>
 
 #include "driver/platform/file_error.h"
@@ -104,9 +103,10 @@ std::vector<TSnapshotInfo> TSnapshotStore::List(const std::string& registerId) c
     std::vector<TSnapshotInfo> out;
     const auto found = FKept.find(registerId);
     if (found != FKept.end()) {
-        for (const TKept& kept : std::ranges::reverse_view(found->second)) {
+        for (const TKept& kept : found->second) {
             out.push_back(kept.Info);
         }
+        std::reverse(out.begin(), out.end());
     }
     return out;
 }
