@@ -108,8 +108,7 @@ public:
                 return;
             }
             const int byte = Cp1251ByteOf(sequence.CodePoint);
-            if (byte < 0 || !Printable(static_cast<std::uint8_t>(byte)) ||
-                !RegisterKeepsByte(static_cast<std::uint8_t>(byte))) {
+            if (byte < 0 || !NameKeepsByte(static_cast<std::uint8_t>(byte))) {
                 Add(row, "name", "название", "касса не хранит символ " + CharacterText(*text, sequence, i));
                 return;
             }
@@ -149,14 +148,18 @@ bool RegisterKeepsByte(std::uint8_t cp1251)
     return CharDosWin(CharWinDos(cp1251)) == cp1251;
 }
 
+bool NameKeepsByte(std::uint8_t cp1251)
+{
+    return Printable(cp1251) && RegisterKeepsByte(cp1251);
+}
+
 std::optional<std::string> RegisterName(std::string_view utf8)
 {
     std::string out;
     for (std::size_t i = 0; i < utf8.size();) {
         const TUtf8Sequence sequence = DecodeUtf8(utf8, i);
         const int byte = sequence.Length == 0 ? -1 : Cp1251ByteOf(sequence.CodePoint);
-        if (byte < 0 || !Printable(static_cast<std::uint8_t>(byte)) ||
-            !RegisterKeepsByte(static_cast<std::uint8_t>(byte))) {
+        if (byte < 0 || !NameKeepsByte(static_cast<std::uint8_t>(byte))) {
             return std::nullopt;
         }
         out.push_back(static_cast<char>(byte));

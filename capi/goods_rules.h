@@ -61,6 +61,10 @@ std::vector<TGoodsProblem> CheckGoods(std::span<const zarvik12m_goods_item> item
 // Whether the register gives the Windows-1251 byte back as it was sent.
 bool RegisterKeepsByte(std::uint8_t cp1251);
 
+// Whether a name may hold the Windows-1251 byte: a printable character
+// that the register gives back as it was sent.
+bool NameKeepsByte(std::uint8_t cp1251);
+
 // The Windows-1251 bytes of a checked name, without its trailing blanks;
 // nothing when the name breaks its rule.
 std::optional<std::string> RegisterName(std::string_view utf8);

@@ -25,4 +25,6 @@ target_compile_options(zarvik12m_warnings INTERFACE -Wno-sign-conversion)
 # library, the programs and the tests are left out.
 add_subdirectory(driver EXCLUDE_FROM_ALL)
 add_subdirectory(utility EXCLUDE_FROM_ALL)
+add_subdirectory(capi EXCLUDE_FROM_ALL)
+add_subdirectory(server EXCLUDE_FROM_ALL)
 add_subdirectory(tests/fuzz)

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,11 +21,28 @@ struct TApiRequest {
     std::string Body;
 };
 
+// The sending end of a response whose body goes out in pieces as they come
+// (Server-Sent Events), given by the transport. Safe from any thread.
+class TStream {
+public:
+    virtual ~TStream() = default;
+
+    // Queues a piece for the client; false once the client has gone.
+    virtual bool Send(std::string piece) = 0;
+
+    // Ends the response once the pieces queued are sent.
+    virtual void Close() = 0;
+};
+
 struct TApiResponse {
     int Status = 200;
     std::string ContentType = "application/json";
     std::vector<std::pair<std::string, std::string>> Headers;
     std::string Body;
+    // Set for a streamed response: called once the head is sent, with the
+    // stream its body goes through (Body is not sent, and the connection
+    // ends with the stream).
+    std::function<void(std::shared_ptr<TStream>)> Stream;
 };
 
 struct TApiSettings {
@@ -54,6 +73,9 @@ private:
     void Route(const TApiRequest& request, const TRespond& respond);
     void Submit(const TApiRequest& request, const std::string& registerId, TJobKind kind,
                 std::vector<zarvik12m_goods_item> goods, const TRespond& respond);
+    void Snapshots(const TApiRequest& request, const std::string& registerId, const std::vector<std::string_view>& rest,
+                   const TRespond& respond);
+    void JobEvents(const std::string& id, const TRespond& respond);
     void RegisterDetail(const TApiRequest& request, const std::string& registerId, const TRespond& respond);
     [[nodiscard]] bool Authorized(const TApiRequest& request) const;
     void AddCors(const TApiRequest& request, TApiResponse& response) const;
@@ -62,6 +84,10 @@ private:
     TApiSettings FSettings;
     TScheduler FScheduler;
 };
+
+// The request's target as it may be logged: an access_token in its query
+// replaced by "***".
+[[nodiscard]] std::string LoggableTarget(std::string_view target);
 
 // {"error": {"code": code, "message": message}} with the status.
 [[nodiscard]] TApiResponse ErrorResponse(int status, int code, const std::string& message);

@@ -3,11 +3,14 @@
 
 #include "server/http_server.h"
 
+#include <array>
+#include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
 #include <csignal>
+#include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -50,7 +53,6 @@ public:
 
     void Start() { ReadRequest(); }
 
-private:
     void ReadRequest()
     {
         FParser.emplace();
@@ -98,14 +100,139 @@ private:
         });
     }
 
+    // A stream's piece from any thread; false once the client has gone.
+    bool SendPiece(std::string piece)
+    {
+        if (FStreamGone) {
+            return false;
+        }
+        asio::post(FStrand, [self = shared_from_this(), piece = std::move(piece)]() mutable {
+            self->FPieces.push_back(std::move(piece));
+            self->Pump();
+        });
+        return true;
+    }
+
+    void ClosePieces()
+    {
+        asio::post(FStrand, [self = shared_from_this()] {
+            self->FCloseAfterPieces = true;
+            self->Pump();
+        });
+    }
+
+private:
+    // The transport's side of a streamed response.
+    class TSessionStream : public TStream {
+    public:
+        explicit TSessionStream(std::shared_ptr<TSession> session) : FSession(std::move(session)) {}
+        bool Send(std::string piece) override { return FSession->SendPiece(std::move(piece)); }
+        void Close() override { FSession->ClosePieces(); }
+
+    private:
+        std::shared_ptr<TSession> FSession;
+    };
+
+    // Writes the stream's pieces one after another; on the strand.
+    void Pump()
+    {
+        if (FWritingPiece) {
+            return;
+        }
+        if (FPieces.empty()) {
+            if (FCloseAfterPieces) {
+                FStreamGone = true;
+                Close();
+            }
+            return;
+        }
+        FWritingPiece = true;
+        auto piece = std::make_shared<std::string>(std::move(FPieces.front()));
+        FPieces.pop_front();
+        asio::async_write(
+            FStream, asio::buffer(*piece),
+            asio::bind_executor(FStrand, [self = shared_from_this(), piece](beast::error_code error, std::size_t) {
+                self->FWritingPiece = false;
+                if (error) {
+                    self->FStreamGone = true;
+                    self->FPieces.clear();
+                    self->Close();
+                    return;
+                }
+                self->Pump();
+            }));
+    }
+
+    // The head of a streamed response, then its pieces as the API sends
+    // them; the connection ends with the stream. A read notices a client
+    // that goes away meanwhile.
+    void WriteStreamHead(TApiResponse response)
+    {
+        struct THead {
+            http::response<http::empty_body> Message;
+            std::optional<http::response_serializer<http::empty_body>> Serializer;
+        };
+        auto head = std::make_shared<THead>();
+        head->Message.version(11);
+        head->Message.result(static_cast<unsigned>(response.Status));
+        head->Message.set(http::field::server, "zarvik12m-server");
+        head->Message.set(http::field::content_type, response.ContentType + "; charset=utf-8");
+        head->Message.set(http::field::cache_control, "no-store");
+        head->Message.set("X-Content-Type-Options", "nosniff");
+        head->Message.set("X-Accel-Buffering", "no");
+        for (const auto& [name, value] : response.Headers) {
+            head->Message.insert(name, value);
+        }
+        head->Message.keep_alive(false);
+        head->Serializer.emplace(head->Message);
+        FKeepAlive = false;
+        FWritingPiece = true;
+        FStream.expires_never();
+        http::async_write_header(
+            FStream, *head->Serializer,
+            asio::bind_executor(FStrand, [self = shared_from_this(), head, stream = std::move(response.Stream)](
+                                             beast::error_code error, std::size_t) {
+                self->FWritingPiece = false;
+                if (error) {
+                    self->FStreamGone = true;
+                    self->Close();
+                    return;
+                }
+                self->WatchClient();
+                stream(std::make_shared<TSessionStream>(self));
+                self->Pump();
+            }));
+    }
+
+    void WatchClient()
+    {
+        FStream.async_read_some(
+            asio::buffer(FDrain),
+            asio::bind_executor(FStrand, [self = shared_from_this()](beast::error_code error, std::size_t) {
+                if (error) {
+                    self->FStreamGone = true;
+                    return;
+                }
+                self->WatchClient();
+            }));
+    }
+
     void Write(TApiResponse response, const std::string& method, const std::string& target)
     {
+        if (response.Stream) {
+            Log(method, target, response.Status);
+            WriteStreamHead(std::move(response));
+            return;
+        }
         auto message = std::make_shared<http::response<http::string_body>>();
         message->version(11);
         message->result(static_cast<unsigned>(response.Status));
         message->set(http::field::server, "zarvik12m-server");
         if (!response.Body.empty() || response.Status != 204) {
-            message->set(http::field::content_type, response.ContentType + "; charset=utf-8");
+            // A type without its charset is UTF-8, as every text of the API.
+            message->set(http::field::content_type, response.ContentType.find(';') == std::string::npos
+                                                        ? response.ContentType + "; charset=utf-8"
+                                                        : response.ContentType);
         }
         message->set(http::field::cache_control, "no-store");
         message->set("X-Content-Type-Options", "nosniff");
@@ -132,8 +259,8 @@ private:
         const auto took =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - FStarted);
         const std::lock_guard lock(FLogMutex);
-        FLog << "zarvik12m-server: " << FPeer << ' ' << method << ' ' << target.substr(0, 200) << ' ' << status << ' '
-             << took.count() << " ms\n"
+        FLog << "zarvik12m-server: " << FPeer << ' ' << method << ' ' << LoggableTarget(target).substr(0, 200) << ' '
+             << status << ' ' << took.count() << " ms\n"
              << std::flush;
     }
 
@@ -154,6 +281,11 @@ private:
     std::optional<http::request_parser<http::string_body>> FParser;
     bool FKeepAlive = false;
     std::string FPeer;
+    std::atomic<bool> FStreamGone{false};
+    std::deque<std::string> FPieces;
+    bool FWritingPiece = false;
+    bool FCloseAfterPieces = false;
+    std::array<char, 256> FDrain{};
     std::chrono::steady_clock::time_point FStarted = std::chrono::steady_clock::now();
 };
 

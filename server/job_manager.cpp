@@ -10,14 +10,19 @@ namespace {
 
 // How often the progress of running jobs is looked at (and a stop request
 // renewed: the driver clears a request made before its call begins).
-constexpr std::chrono::milliseconds MonitorInterval{200};
+constexpr std::chrono::milliseconds MonitorInterval{100};
 
 constexpr int CancelledCode = -300;
 
 }  // namespace
 
-TJobManager::TJobManager(std::vector<TRegisterSetup> registers, TJobStore store, std::ostream& log, TRunner runner)
-    : FRegisters(std::move(registers)), FStore(std::move(store)), FLog(log), FRunner(std::move(runner))
+TJobManager::TJobManager(std::vector<TRegisterSetup> registers, TJobStore store, std::ostream& log, TRunner runner,
+                         TSnapshotStore* snapshots)
+    : FRegisters(std::move(registers)),
+      FStore(std::move(store)),
+      FLog(log),
+      FRunner(std::move(runner)),
+      FSnapshots(snapshots)
 {
     if (!FRunner) {
         FRunner = RunDriverJob;
@@ -205,6 +210,41 @@ void TJobManager::ForgetWaiter(std::uint64_t token)
     FWaiters.erase(token);
 }
 
+std::uint64_t TJobManager::Watch(const std::string& id, const TCallback& callback)
+{
+    std::unique_lock lock(FMutex);
+    const auto found = FJobs.find(id);
+    if (found == FJobs.end()) {
+        return 0;
+    }
+    const std::uint64_t token = FNextWaiter++;
+    const TJob job = found->second.Job;
+    if (!IsFinished(job.State)) {
+        FWatchers.emplace(token, TWaiter{id, callback});
+    }
+    lock.unlock();
+    callback(job);
+    return token;
+}
+
+void TJobManager::Unwatch(std::uint64_t token)
+{
+    const std::lock_guard lock(FMutex);
+    FWatchers.erase(token);
+}
+
+// The watchers' callbacks of a job; under the lock.
+std::vector<TJobManager::TCallback> TJobManager::WatchersOf(const std::string& id) const
+{
+    std::vector<TCallback> callbacks;
+    for (const auto& [token, watcher] : FWatchers) {
+        if (watcher.JobId == id) {
+            callbacks.push_back(watcher.Callback);
+        }
+    }
+    return callbacks;
+}
+
 std::optional<TJob> TJobManager::WaitFinished(const std::string& id, std::chrono::milliseconds limit)
 {
     std::unique_lock lock(FMutex);
@@ -235,6 +275,12 @@ std::vector<TRegisterStatus> TJobManager::Registers() const
         out.push_back(status);
     }
     return out;
+}
+
+TJobCounters TJobManager::Counters() const
+{
+    const std::lock_guard lock(FMutex);
+    return FCounters;
 }
 
 std::optional<TRegisterSetup> TJobManager::FindRegister(const std::string& id) const
@@ -270,12 +316,31 @@ void TJobManager::RunLine(TLine& line)
         const TRegisterSetup setup = RegisterOf(entry.Job);
         const TJobKind kind = entry.Job.Kind;
         const std::vector<zarvik12m_goods_item> goods = std::move(entry.Goods);
+        const TJob running = entry.Job;
+        const std::vector<TCallback> watchers = WatchersOf(id);
         lock.unlock();
         Persist(id);
+        for (const TCallback& watcher : watchers) {
+            watcher(running);
+        }
 
+        const auto called = std::chrono::steady_clock::now();
         const TDriverOutcome outcome = FRunner(setup, kind, goods);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - called;
+        if (FSnapshots != nullptr && kind == TJobKind::Read && !outcome.Error && outcome.Result.contains("goods")) {
+            FSnapshots->Add(setup.Id, id, UtcNow(), outcome.Result.at("goods"));
+        }
 
         lock.lock();
+        ++FCounters.DriverCalls[setup.Id];
+        FCounters.DriverSeconds[setup.Id] += took.count();
+        if (outcome.Error) {
+            ++FCounters.DriverErrors[outcome.Error->Code];
+        } else if (kind == TJobKind::Read && outcome.Result.contains("goods")) {
+            FCounters.EntriesRead[setup.Id] += outcome.Result.at("goods").size();
+        } else if (kind == TJobKind::Write) {
+            FCounters.EntriesWritten[setup.Id] += goods.size();
+        }
         line.Running.clear();
         TEntry& done = FJobs.at(id);
         DriverProgress(setup.ComNumber, done.Job.Position, done.Job.Max);
@@ -299,14 +364,17 @@ void TJobManager::RunLine(TLine& line)
 void TJobManager::Finish(std::unique_lock<std::mutex>& lock, TEntry& entry)
 {
     entry.Job.Finished = UtcNow();
+    ++FCounters.Finished[{entry.Job.Kind, entry.Job.State}];
     const TJob job = entry.Job;
     std::vector<TCallback> callbacks;
-    for (auto waiter = FWaiters.begin(); waiter != FWaiters.end();) {
-        if (waiter->second.JobId == job.Id) {
-            callbacks.push_back(std::move(waiter->second.Callback));
-            waiter = FWaiters.erase(waiter);
-        } else {
-            ++waiter;
+    for (std::map<std::uint64_t, TWaiter>* waiters : {&FWaiters, &FWatchers}) {
+        for (auto waiter = waiters->begin(); waiter != waiters->end();) {
+            if (waiter->second.JobId == job.Id) {
+                callbacks.push_back(std::move(waiter->second.Callback));
+                waiter = waiters->erase(waiter);
+            } else {
+                ++waiter;
+            }
         }
     }
     FFinished.notify_all();
@@ -323,6 +391,7 @@ void TJobManager::Monitor()
     while (!FStopping) {
         FMonitorWake.wait_for(lock, MonitorInterval);
         std::vector<std::string> changed;
+        std::vector<std::pair<TJob, std::vector<TCallback>>> notices;
         for (auto& [number, line] : FLines) {
             if (line->Running.empty()) {
                 continue;
@@ -338,10 +407,19 @@ void TJobManager::Monitor()
                 entry.Job.Position = position;
                 entry.Job.Max = maximum;
                 changed.push_back(entry.Job.Id);
+                std::vector<TCallback> watchers = WatchersOf(entry.Job.Id);
+                if (!watchers.empty()) {
+                    notices.emplace_back(entry.Job, std::move(watchers));
+                }
             }
         }
         if (!changed.empty()) {
             lock.unlock();
+            for (const auto& [job, watchers] : notices) {
+                for (const TCallback& watcher : watchers) {
+                    watcher(job);
+                }
+            }
             for (const std::string& id : changed) {
                 Persist(id);
             }

@@ -12,11 +12,13 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "server/job.h"
 #include "server/job_store.h"
 #include "server/register_setup.h"
+#include "server/snapshot_store.h"
 #include "zarvik12m/zarvik12m.h"
 
 namespace zarvik12m::server {
@@ -26,6 +28,16 @@ struct TRegisterStatus {
     TRegisterSetup Setup;
     bool Busy = false;
     std::size_t Queued = 0;
+};
+
+// What the service has done since it started, for /metrics.
+struct TJobCounters {
+    std::map<std::pair<TJobKind, TJobState>, std::uint64_t> Finished;  // jobs ended, by kind and state
+    std::map<int, std::uint64_t> DriverErrors;                         // failed driver calls, by code
+    std::map<std::string, std::uint64_t> DriverCalls;                  // by register
+    std::map<std::string, double> DriverSeconds;                       // by register
+    std::map<std::string, std::uint64_t> EntriesRead;                  // by register
+    std::map<std::string, std::uint64_t> EntriesWritten;               // by register
 };
 
 // The service's jobs: one queue and one thread per line (registers on the
@@ -46,7 +58,9 @@ public:
     // The most jobs kept; beyond it the oldest finished ones are forgotten.
     static constexpr std::size_t MaxJobs = 500;
 
-    TJobManager(std::vector<TRegisterSetup> registers, TJobStore store, std::ostream& log, TRunner runner = {});
+    // Every successful read is kept in snapshots, when given.
+    TJobManager(std::vector<TRegisterSetup> registers, TJobStore store, std::ostream& log, TRunner runner = {},
+                TSnapshotStore* snapshots = nullptr);
 
     // Stops every running job through the driver and waits for the lines'
     // threads; queued jobs stay queued in the store (and are reported
@@ -84,12 +98,24 @@ public:
     std::uint64_t WhenFinished(const std::string& id, TCallback callback);
     void ForgetWaiter(std::uint64_t token);
 
+    // Calls back with the job as it is now, then at each change of its state
+    // or position (from the thread that makes it), the last time with the
+    // job finished, unless it is unwatched first. A finished job is called
+    // back once, at once. 0 for an unknown job (no call).
+    std::uint64_t Watch(const std::string& id, const TCallback& callback);
+    void Unwatch(std::uint64_t token);
+
     // Blocks until the job is finished or the time is up: the job as it then
     // is.
     std::optional<TJob> WaitFinished(const std::string& id, std::chrono::milliseconds limit);
 
     [[nodiscard]] std::vector<TRegisterStatus> Registers() const;
     [[nodiscard]] std::optional<TRegisterSetup> FindRegister(const std::string& id) const;
+
+    [[nodiscard]] TJobCounters Counters() const;
+
+    // Where reads are kept; nothing when they are not.
+    [[nodiscard]] TSnapshotStore* Snapshots() const noexcept { return FSnapshots; }
 
 private:
     struct TEntry {
@@ -113,6 +139,7 @@ private:
     void RunLine(TLine& line);
     void Monitor();
     void Persist(const std::string& id);
+    [[nodiscard]] std::vector<TCallback> WatchersOf(const std::string& id) const;
     void Finish(std::unique_lock<std::mutex>& lock, TEntry& entry);
     void Forget();
     TRegisterSetup& RegisterOf(const TJob& job);
@@ -121,12 +148,15 @@ private:
     TJobStore FStore;
     std::ostream& FLog;
     TRunner FRunner;
+    TSnapshotStore* FSnapshots;
 
     mutable std::mutex FMutex;
     std::map<std::string, TEntry> FJobs;
     std::map<std::string, std::string> FKeys;
     std::map<std::uint8_t, std::unique_ptr<TLine>> FLines;
     std::map<std::uint64_t, TWaiter> FWaiters;
+    std::map<std::uint64_t, TWaiter> FWatchers;
+    TJobCounters FCounters;
     std::uint64_t FNextWaiter = 1;
     std::uint64_t FSequence = 0;  // orders jobs made in the same millisecond
     std::map<std::string, std::uint64_t> FOrder;

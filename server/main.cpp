@@ -14,6 +14,7 @@
 #include "server/http_server.h"
 #include "server/job_manager.h"
 #include "server/server_options.h"
+#include "server/snapshot_store.h"
 
 namespace {
 
@@ -56,7 +57,8 @@ int Serve(zarvik12m::server::TServerOptions options, std::ostream& log, TStopSwi
     zarvik12m::SetEnvironmentValue("ZARVIK12M_LOG_DIR", std::filesystem::absolute(options.StateFolder).string());
 
     THttpServer http(options.ListenHost, options.ListenPort, log, THttpServer::TLimits{});
-    TJobManager jobs(options.Registers, TJobStore(options.StateFolder), log);
+    TSnapshotStore snapshots(options.StateFolder, log);
+    TJobManager jobs(options.Registers, TJobStore(options.StateFolder), log, {}, &snapshots);
     TApi api(jobs, TApiSettings{options.Token, options.AllowOrigins}, http.Scheduler());
     log << "zarvik12m-server: listening on " << options.ListenHost << ':' << http.Port() << ", "
         << options.Registers.size() << " register(s), state in " << options.StateFolder << '\n'

@@ -39,6 +39,7 @@ expected=(
     "$prefix/$mandir/man1/zarvik12m-emulator.1.gz"
     "$prefix/$mandir/man1/zarvik12m-probe.1.gz"
     "$prefix/share/doc/zarvik12m/copyright"
+    "$prefix/lib/systemd/system/zarvik12m-server.service"
 )
 python_package="$prefix/lib/python3/dist-packages/zarvik12m"
 for module in "$source_dir"/python/zarvik12m/*.py; do
@@ -77,6 +78,15 @@ for script in postinst prerm triggers; do
     grep -qx "./$script" <<<"$controls" || fail "no $script in the package's control"
 done
 [ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "no description"
+# The service's unit starts the packaged program as its own user, once
+# configured; the postinst makes that user.
+unit=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "./${prefix#/}/lib/systemd/system/zarvik12m-server.service")
+grep -qx "ExecStart=$prefix/$bindir/zarvik12m-server --config /etc/zarvik12m/server.json" <<<"$unit" ||
+    fail "the unit's ExecStart: $unit"
+grep -qx "ConditionPathExists=/etc/zarvik12m/server.json" <<<"$unit" || fail "the unit's condition"
+grep -qx "User=zarvik12m" <<<"$unit" || fail "the unit's user"
+postinst=$(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postinst)
+grep -q "useradd --system" <<<"$postinst" || fail "the postinst makes no user"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"

@@ -3,12 +3,14 @@
 The built programs come from the environment that CTest sets:
 ZARVIK12M_EMULATOR and ZARVIK12M_SERVER."""
 
+import http.client
 import json
 import os
 import pathlib
 import re
 import signal
 import subprocess
+import threading
 import urllib.error
 import urllib.request
 
@@ -69,7 +71,22 @@ class Server:
             if found:
                 self.port = int(found.group(1))
                 break
+        # The request log goes on: read it all along, so that the pipe never
+        # fills and holds the service up.
+        self.reader = threading.Thread(target=self._read_log, daemon=True)
+        self.reader.start()
         self.token = None
+
+    def _read_log(self):
+        for line in self.process.stderr:
+            self.log.append(line.decode(errors="replace"))
+
+    def log_text(self):
+        """What the service has written to its standard error (all of it
+        once it has ended)."""
+        if self.process.poll() is not None:
+            self.reader.join(timeout=30)
+        return "".join(self.log)
 
     def request(self, method, path, body=None, headers=None):
         data = None
@@ -88,15 +105,40 @@ class Server:
         except urllib.error.HTTPError as error:
             return Response(error.code, error.headers, error.read())
 
+    def events(self, path, headers=None):
+        """The Server-Sent Events of a stream until the service ends it:
+        [(event, data as JSON)], and the response's status and headers."""
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
+        try:
+            connection.request("GET", path, headers=dict(headers or {}))
+            answer = connection.getresponse()
+            if answer.status != 200:
+                return answer.status, answer.headers, json.loads(answer.read())
+            events, name, data = [], None, []
+            for raw in answer:
+                line = raw.decode().rstrip("\r\n")
+                if line.startswith("event: "):
+                    name = line[len("event: "):]
+                elif line.startswith("data: "):
+                    data.append(line[len("data: "):])
+                elif not line and name is not None:
+                    events.append((name, json.loads("\n".join(data))))
+                    name, data = None, []
+            return answer.status, answer.headers, events
+        finally:
+            connection.close()
+
     def kill(self):
         if self.process.poll() is None:
             self.process.kill()
-        self.process.communicate(timeout=30)
+        self.process.wait(timeout=30)
+        self.reader.join(timeout=30)
 
     def stop(self):
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
-        self.process.communicate(timeout=60)
+        self.process.wait(timeout=60)
+        self.reader.join(timeout=30)
         return self.process.returncode
 
 

@@ -246,5 +246,113 @@ TEST(Api, AJobAnswersWithinItsWaitOrTheWaitAnswers202)
     EXPECT_EQ(ask("/api/v1/nothing").get().Status, 404);
 }
 
+// A client of a streamed response: keeps the pieces, can go away.
+class TRecordingStream : public TStream {
+public:
+    explicit TRecordingStream(bool open) : FOpen(open) {}
+
+    bool Send(std::string piece) override
+    {
+        const std::lock_guard lock(FMutex);
+        FPieces.push_back(std::move(piece));
+        return FOpen;
+    }
+
+    void Close() override
+    {
+        const std::lock_guard lock(FMutex);
+        ++FCloses;
+        FChanged.notify_all();
+    }
+
+    std::vector<std::string> WaitClosed()
+    {
+        std::unique_lock lock(FMutex);
+        EXPECT_TRUE(FChanged.wait_for(lock, 30s, [&] { return FCloses > 0; }));
+        EXPECT_EQ(FCloses, 1);
+        return FPieces;
+    }
+
+private:
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    std::vector<std::string> FPieces;
+    int FCloses = 0;
+    bool FOpen;
+};
+
+TEST(Api, AJobsEventsEndOnceAndAClientThatWentAwayIsLetGo)
+{
+    THeldRunner runner;
+    std::ostringstream log;
+    TJobManager jobs(ThreeRegistersOnTwoLines(), TJobStore(""), log, runner.Runner());
+    TApi api(jobs, TApiSettings{}, [](std::chrono::milliseconds, const std::function<void()>&) {});
+    const TJob job = jobs.Submit("a", TJobKind::Read, {}, "")->Job;
+    runner.WaitStarted(1);
+    const auto stream = [&](const std::string& id, const std::shared_ptr<TStream>& client) {
+        TApiResponse head;
+        api.Handle(TApiRequest{"GET", "/api/v1/jobs/" + id + "/events", {}, ""},
+                   [&](TApiResponse response) { head = std::move(response); });
+        if (head.Stream) {
+            head.Stream(client);
+        }
+        return head;
+    };
+
+    auto watching = std::make_shared<TRecordingStream>(true);
+    auto gone = std::make_shared<TRecordingStream>(false);
+    std::vector<std::thread> clients;
+    clients.emplace_back([&] { EXPECT_EQ(stream(job.Id, watching).ContentType, "text/event-stream"); });
+    clients.emplace_back([&] { stream(job.Id, gone); });
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    // The client that went away is closed after its first event and let go.
+    EXPECT_EQ(gone->WaitClosed().size(), 1U);
+    runner.Release();
+    const std::vector<std::string> pieces = watching->WaitClosed();
+    ASSERT_GE(pieces.size(), 2U);
+    EXPECT_EQ(pieces.front().rfind("event: progress\ndata: {", 0), 0U);
+    EXPECT_NE(pieces.front().find("\"state\":\"running\""), std::string::npos);
+    EXPECT_EQ(pieces.back().rfind("event: end\ndata: {", 0), 0U);
+    EXPECT_NE(pieces.back().find("\"state\":\"succeeded\""), std::string::npos);
+    EXPECT_EQ(pieces.back().substr(pieces.back().size() - 2), "\n\n");
+
+    // An ended job: its end only. An unknown one: 404, nothing streamed.
+    auto late = std::make_shared<TRecordingStream>(true);
+    stream(job.Id, late);
+    const std::vector<std::string> only = late->WaitClosed();
+    ASSERT_EQ(only.size(), 1U);
+    EXPECT_EQ(only.front(), pieces.back());
+    EXPECT_EQ(stream("0123", late).Status, 404);
+}
+
+TEST(SnapshotStore, KeepsTheLast20PerRegisterAcrossARestart)
+{
+    testing::TTempDirectory folder;
+    std::ostringstream log;
+    const auto goods = [](int count) { return nlohmann::json::array({{{"code", count}}}); };
+    {
+        TSnapshotStore store(folder.Path(), log);
+        for (int i = 0; i < 23; ++i) {
+            store.Add("a", "00" + std::to_string(10 + i), "2026-12-09T10:00:" + std::to_string(10 + i) + ".000Z",
+                      goods(i));
+        }
+        store.Add("b", "ff", "2026-12-09T09:00:00.000Z", goods(99));
+    }
+    std::ofstream(folder.Path() / "snapshots" / "a" / "0bad.json") << "{";
+    TSnapshotStore store(folder.Path(), log);
+    const std::vector<TSnapshotInfo> kept = store.List("a");
+    ASSERT_EQ(kept.size(), 20U);
+    EXPECT_EQ(kept.front().Id, "0032");
+    EXPECT_EQ(kept.back().Id, "0013");
+    EXPECT_EQ(store.Find("a", "0032")->at("goods"), goods(22));
+    EXPECT_FALSE(store.Find("a", "0012"));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "snapshots" / "a" / "0012.json"));
+    EXPECT_EQ(store.List("b").size(), 1U);
+    EXPECT_TRUE(store.List("c").empty());
+    EXPECT_NE(log.str().find("0bad.json"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zarvik12m::server
