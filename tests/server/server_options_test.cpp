@@ -17,8 +17,8 @@ using TAction = TServerOptions::TServiceAction;
 // must be absolute, and the state folder must be named.
 TEST(ServiceArgumentsTest, RegisteredCommandLineStandsOnItsOwn)
 {
-    const std::vector<std::string> given{"--install-service", "--register", "kkm=7", "--token-file", "token.txt",
-                                         "--listen", "127.0.0.1:9000"};
+    const std::vector<std::string> given{"--install-service", "--register", "kkm=7",         "--token-file",
+                                         "token.txt",         "--listen",   "127.0.0.1:9000"};
     const TServerOptions options = [&] {
         const std::filesystem::path token = "token.txt";
         {
@@ -33,9 +33,8 @@ TEST(ServiceArgumentsTest, RegisteredCommandLineStandsOnItsOwn)
 
     const std::string absoluteToken = std::filesystem::absolute("token.txt").string();
     EXPECT_EQ(ServiceArguments(given, options, R"(C:\ProgramData\Zarvik12m\server)"),
-              (std::vector<std::string>{"--service", "--register", "kkm=7", "--token-file", absoluteToken,
-                                        "--listen", "127.0.0.1:9000", "--state-dir",
-                                        R"(C:\ProgramData\Zarvik12m\server)"}));
+              (std::vector<std::string>{"--service", "--register", "kkm=7", "--token-file", absoluteToken, "--listen",
+                                        "127.0.0.1:9000", "--state-dir", R"(C:\ProgramData\Zarvik12m\server)"}));
 
     // A named state folder is kept (made absolute) and no default is added.
     const std::vector<std::string> named{"--register", "kkm=7", "--state-dir", "state", "--install-service"};

@@ -54,8 +54,7 @@ class TServiceRun {
 public:
     TServiceRun(std::string name, const std::function<int()>& serve, const std::function<void()>& stop)
         : FName(std::move(name)), FServe(serve), FStop(stop)
-    {
-    }
+    {}
 
     static void WINAPI Main(DWORD /*count*/, LPSTR* /*arguments*/);
 
@@ -97,15 +96,15 @@ DWORD WINAPI TServiceRun::Control(DWORD control, DWORD /*type*/, LPVOID /*data*/
 {
     auto* run = static_cast<TServiceRun*>(context);
     switch (control) {
-        case SERVICE_CONTROL_STOP:
-        case SERVICE_CONTROL_SHUTDOWN:
-            run->Report(SERVICE_STOP_PENDING, 0);
-            run->FStop();
-            return NO_ERROR;
-        case SERVICE_CONTROL_INTERROGATE:
-            return NO_ERROR;
-        default:
-            return ERROR_CALL_NOT_IMPLEMENTED;
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN:
+        run->Report(SERVICE_STOP_PENDING, 0);
+        run->FStop();
+        return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+        return NO_ERROR;
+    default:
+        return ERROR_CALL_NOT_IMPLEMENTED;
     }
 }
 
@@ -149,9 +148,9 @@ std::string InstallSystemService(const TSystemService& service)
     }
     // Run as LocalSystem, which may open the serial ports and ProgramData.
     const TServiceHandle created(CreateServiceA(manager.get(), service.Name.c_str(), service.DisplayName.c_str(),
-                                               SERVICE_CHANGE_CONFIG, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                               SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr, nullptr, nullptr,
-                                               nullptr, nullptr));
+                                                SERVICE_CHANGE_CONFIG, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                                                SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr, nullptr, nullptr,
+                                                nullptr, nullptr));
     if (!created) {
         return Failure("the service " + service.Name + " cannot be created");
     }
@@ -168,7 +167,8 @@ std::string RemoveSystemService(const std::string& name)
     if (!manager) {
         return Failure("the service manager cannot be opened");
     }
-    const TServiceHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    const TServiceHandle service(
+        OpenServiceA(manager.get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
     if (!service) {
         return Failure("the service " + name + " cannot be opened");
     }
