@@ -89,5 +89,17 @@ TEST_F(ProbeOverTheNetwork, RawTcpAsksNetworkNumbersOnlyAndSaysTheConverterSetsT
     EXPECT_EQ(FEmulator.GarbledByteCount(), 0U);
 }
 
+TEST_F(ProbeOverTheNetwork, AnAddressNobodyAnswersIsAFailureNamingItNotABusyDevice)
+{
+    const std::string address = "rfc2217://127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort());
+    const TProcessResult probe = Probe({address, "--net", "7"});
+    EXPECT_EQ(probe.ExitCode, 1) << probe.Output << probe.Errors;
+    EXPECT_NE(
+        probe.Output.find(address + ": ошибка: [COM1] Ошибка открытия порта: Не могу открыть порт \"" + address + "\""),
+        std::string::npos)
+        << probe.Output;
+    EXPECT_NE(probe.Output.find("ККМ не найдена."), std::string::npos) << probe.Output;
+}
+
 }  // namespace
 }  // namespace zarvik12m

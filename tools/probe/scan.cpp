@@ -45,6 +45,13 @@ void ProbeDevice(TDeviceOutcome& outcome, const TProbeOptions& options, const TP
         try {
             line.Open(outcome.Device.Path, rate);
         } catch (const EZarvik12mError& error) {
+            if (error.ErrorCode() == ecPortOpen && IsNetworkAddress(outcome.Device.Path)) {
+                // No connection: refused, unknown host or no answer.
+                outcome.State = dsFailed;
+                outcome.Reason = error.what();
+                outcome.Speeds.pop_back();
+                return;
+            }
             if (error.ErrorCode() == ecPortOpen) {  // taken by another program since the first look
                 outcome.State = dsBusy;
                 outcome.Speeds.pop_back();
@@ -111,7 +118,11 @@ std::vector<TDeviceOutcome> ScanDevices(const std::vector<TCandidateDevice>& dev
             outcome.State = dsBusy;
             continue;
         }
-        outcome.State = Access(device.Path, outcome.Reason);
+        // A network address gets no look of its own: each connection starts
+        // a session of the converter's, and one that has just ended can still
+        // hold the line (a converter serves one session at a time) when the
+        // probe connects again; the probe's own connection tells the failure.
+        outcome.State = IsNetworkAddress(device.Path) ? dsProbed : Access(device.Path, outcome.Reason);
         if (outcome.State != dsProbed) {
             continue;
         }
