@@ -1,4 +1,5 @@
 // The one file that holds the HTTP library: Boost.Beast over Boost.Asio.
+#include <syncstream>
 #include <utility>  // before Asio: Boost 1.74 uses std::exchange without it
 
 #include "server/http_server.h"
@@ -11,7 +12,6 @@
 #include <chrono>
 #include <csignal>
 #include <deque>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -39,11 +39,10 @@ std::string LowerCase(std::string text)
 // before the next is read.
 class TSession : public std::enable_shared_from_this<TSession> {
 public:
-    TSession(tcp::socket socket, TApi& api, std::ostream& log, std::mutex& logMutex, const THttpServer::TLimits& limits)
+    TSession(tcp::socket socket, TApi& api, std::ostream& log, const THttpServer::TLimits& limits)
         : FStream(std::move(socket)),
           FApi(api),
           FLog(log),
-          FLogMutex(logMutex),
           FLimits(limits),
           FStrand(asio::make_strand(FStream.get_executor()))
     {
@@ -258,10 +257,11 @@ private:
     {
         const auto took =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - FStarted);
-        const std::lock_guard lock(FLogMutex);
-        FLog << "zarvik12m-server: " << FPeer << ' ' << method << ' ' << LoggableTarget(target).substr(0, 200) << ' '
-             << status << ' ' << took.count() << " ms\n"
-             << std::flush;
+        // Whole lines, whatever else writes to the log at the same time.
+        std::osyncstream(FLog) << "zarvik12m-server: " << FPeer << ' ' << method << ' '
+                               << LoggableTarget(target).substr(0, 200) << ' ' << status << ' ' << took.count()
+                               << " ms\n"
+                               << std::flush;
     }
 
     void Close()
@@ -274,7 +274,6 @@ private:
     beast::tcp_stream FStream;
     TApi& FApi;
     std::ostream& FLog;
-    std::mutex& FLogMutex;
     const THttpServer::TLimits& FLimits;
     asio::strand<asio::any_io_executor> FStrand;
     beast::flat_buffer FBuffer;
@@ -295,7 +294,6 @@ struct THttpServer::TState {
     asio::io_context Io;
     tcp::acceptor Acceptor{Io};
     std::ostream& Log;
-    std::mutex LogMutex;
     TLimits Limits;
     TApi* Api = nullptr;
 
@@ -307,7 +305,7 @@ struct THttpServer::TState {
             if (!error) {
                 beast::error_code ignored;
                 socket.set_option(tcp::no_delay(true), ignored);
-                std::make_shared<TSession>(std::move(socket), *Api, Log, LogMutex, Limits)->Start();
+                std::make_shared<TSession>(std::move(socket), *Api, Log, Limits)->Start();
             }
             if (error != asio::error::operation_aborted) {
                 Accept();

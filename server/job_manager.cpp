@@ -1,6 +1,7 @@
 #include "server/job_manager.h"
 
 #include <algorithm>
+#include <syncstream>
 
 #include "server/register_driver.h"
 
@@ -66,7 +67,7 @@ void TJobManager::LoadStore()
     std::vector<std::string> problems;
     std::vector<TJob> jobs = FStore.LoadAll(problems);
     for (const std::string& problem : problems) {
-        FLog << "zarvik12m-server: skipped a job record: " << problem << '\n';
+        std::osyncstream(FLog) << "zarvik12m-server: skipped a job record: " << problem << '\n';
     }
     std::sort(jobs.begin(), jobs.end(),
               [](const TJob& a, const TJob& b) { return std::tie(a.Created, a.Id) < std::tie(b.Created, b.Id); });
@@ -444,7 +445,7 @@ void TJobManager::Persist(const std::string& id)
     try {
         FStore.Save(job);
     } catch (const std::exception& e) {
-        FLog << "zarvik12m-server: cannot keep job " << id << ": " << e.what() << '\n';
+        std::osyncstream(FLog) << "zarvik12m-server: cannot keep job " << id << ": " << e.what() << '\n';
     }
 }
 

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <mutex>
 #include <string>
+#include <syncstream>
 #include <vector>
 
 #include "driver/platform/environment.h"
@@ -60,9 +61,9 @@ int Serve(zarvik12m::server::TServerOptions options, std::ostream& log, TStopSwi
     TSnapshotStore snapshots(options.StateFolder, log);
     TJobManager jobs(options.Registers, TJobStore(options.StateFolder), log, {}, &snapshots);
     TApi api(jobs, TApiSettings{options.Token, options.AllowOrigins}, http.Scheduler());
-    log << "zarvik12m-server: listening on " << options.ListenHost << ':' << http.Port() << ", "
-        << options.Registers.size() << " register(s), state in " << options.StateFolder << '\n'
-        << std::flush;
+    std::osyncstream(log) << "zarvik12m-server: listening on " << options.ListenHost << ':' << http.Port() << ", "
+                          << options.Registers.size() << " register(s), state in " << options.StateFolder << '\n'
+                          << std::flush;
     if (stopSwitch != nullptr) {
         stopSwitch->Attach(&http);
     }
@@ -70,7 +71,7 @@ int Serve(zarvik12m::server::TServerOptions options, std::ostream& log, TStopSwi
     if (stopSwitch != nullptr) {
         stopSwitch->Attach(nullptr);
     }
-    log << "zarvik12m-server: stopped\n" << std::flush;
+    std::osyncstream(log) << "zarvik12m-server: stopped\n" << std::flush;
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <syncstream>
 #include <system_error>
 
 #include "driver/platform/file_error.h"
@@ -54,7 +55,8 @@ TSnapshotStore::TSnapshotStore(const std::filesystem::path& stateFolder, std::os
                 }
                 kept.push_back({{id, record.at("created").get<std::string>(), record.at("goods").size()}, nullptr});
             } catch (const std::exception& e) {
-                FLog << "zarvik12m-server: skipped a snapshot: " << entry.path().string() << ": " << e.what() << '\n';
+                std::osyncstream(FLog) << "zarvik12m-server: skipped a snapshot: " << entry.path().string() << ": "
+                                       << e.what() << '\n';
             }
         }
         std::sort(kept.begin(), kept.end(), [](const TKept& a, const TKept& b) {
@@ -84,7 +86,7 @@ void TSnapshotStore::Add(const std::string& registerId, const std::string& id, c
                                record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
             kept.push_back({{id, created, goods.size()}, nullptr});
         } catch (const std::exception& e) {
-            FLog << "zarvik12m-server: cannot keep the snapshot " << id << ": " << e.what() << '\n';
+            std::osyncstream(FLog) << "zarvik12m-server: cannot keep the snapshot " << id << ": " << e.what() << '\n';
             return;
         }
     }
@@ -128,7 +130,7 @@ std::optional<nlohmann::json> TSnapshotStore::Find(const std::string& registerId
         try {
             goods = ReadJsonFile(FileOf(registerId, id)).at("goods");
         } catch (const std::exception& e) {
-            FLog << "zarvik12m-server: cannot read the snapshot " << id << ": " << e.what() << '\n';
+            std::osyncstream(FLog) << "zarvik12m-server: cannot read the snapshot " << id << ": " << e.what() << '\n';
             return std::nullopt;
         }
     }
