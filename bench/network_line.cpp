@@ -14,7 +14,7 @@
 
 #include "bench/bench_support.h"
 #include "driver/platform/environment.h"
-#include "driver/protocol/command_encoder.h"
+#include "driver/processing/command_encoder.h"
 #include "zarvik12m/error.h"
 
 using namespace zarvik12m;
