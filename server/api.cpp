@@ -11,6 +11,7 @@
 
 #include "driver/common/cp1251.h"
 #include "server/console_route.h"
+#include "server/detection.h"
 #include "server/goods_formats.h"
 #include "server/goods_json.h"
 
@@ -559,12 +560,11 @@ void TApi::Route(const TApiRequest& request, const TRespond& respond)
         }
     }
     if (parts.size() == 1 && parts[0] == "detect") {
-        // The probe's search opens devices through the process's
-        // environment, which the lines' threads read meanwhile: it waits for
-        // a way to name a device for one port without it.
-        respond(method == "POST" ? ErrorResponse(501, OtherCode,
-                                                 "Поиск ККМ службой пока не поддерживается: запустите zarvik12m-probe")
-                                 : ErrorResponse(405, OtherCode, "Метод не поддерживается"));
+        if (method != "POST") {
+            respond(ErrorResponse(405, OtherCode, "Метод не поддерживается"));
+            return;
+        }
+        Detection(request, respond);
         return;
     }
     if (parts.size() == 2 && parts[0] == "goods") {
@@ -772,6 +772,35 @@ void TApi::RegisterDetail(const TApiRequest& request, const std::string& registe
         }
         respond(JsonResponse(200, body));
     });
+}
+
+void TApi::Detection(const TApiRequest& request, const TRespond& respond)
+{
+    TDetectRequest detect;
+    try {
+        detect = DetectRequestFromBody(request.Body);
+    } catch (const std::invalid_argument& e) {
+        respond(ErrorResponse(400, OtherCode, e.what()));
+        return;
+    }
+    // Two searches at once would open each other's devices.
+    if (FDetecting.exchange(true)) {
+        respond(ErrorResponse(409, OtherCode, "Поиск ККМ уже идёт"));
+        return;
+    }
+    nlohmann::json found;
+    try {
+        std::vector<TRegisterSetup> registers;
+        for (const TRegisterStatus& status : FJobs.Registers()) {
+            registers.push_back(status.Setup);
+        }
+        found = Detect(detect, registers);
+    } catch (...) {
+        FDetecting.store(false);
+        throw;
+    }
+    FDetecting.store(false);
+    respond(JsonResponse(200, found));
 }
 
 }  // namespace zarvik12m::server

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -77,12 +78,14 @@ private:
                    const TRespond& respond);
     void JobEvents(const std::string& id, const TRespond& respond);
     void RegisterDetail(const TApiRequest& request, const std::string& registerId, const TRespond& respond);
+    void Detection(const TApiRequest& request, const TRespond& respond);
     [[nodiscard]] bool Authorized(const TApiRequest& request) const;
     void AddCors(const TApiRequest& request, TApiResponse& response) const;
 
     TJobManager& FJobs;
     TApiSettings FSettings;
     TScheduler FScheduler;
+    std::atomic<bool> FDetecting{false};  // one search of the devices at a time
 };
 
 // The request's target as it may be logged: an access_token in its query

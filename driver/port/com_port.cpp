@@ -1,5 +1,7 @@
 #include "driver/port/com_port.h"
 
+#include <utility>
+
 #include "driver/common/errors.h"
 #include "driver/platform/device_path.h"
 #include "driver/port/device_name.h"
@@ -7,6 +9,10 @@
 namespace zarvik12m {
 
 TCOMPort::TCOMPort(std::uint8_t portNumber) : FPortNumber(portNumber), FInputQueue(*this) {}
+
+TCOMPort::TCOMPort(std::uint8_t portNumber, std::string devicePath)
+    : FPortNumber(portNumber), FDevicePath(std::move(devicePath)), FInputQueue(*this)
+{}
 
 TCOMPort::~TCOMPort()
 {
@@ -22,7 +28,7 @@ void TCOMPort::Raise(std::int16_t code) const
 void TCOMPort::Open(const TPortSettings& settings, bool asyncMode)
 {
     const std::string deviceName = DeviceName(FPortNumber);
-    const std::string path = ResolveDevicePath(deviceName);
+    const std::string path = FDevicePath.empty() ? ResolveDevicePath(deviceName) : FDevicePath;
     // The message names the file that was tried, so that the user sees
     // which device failed; the bare name when no file stands for it.
     const std::string shownName = path.empty() ? deviceName : path;

@@ -36,6 +36,11 @@ public:
     // The device is not opened yet; the input queue starts empty.
     explicit TCOMPort(std::uint8_t portNumber);
 
+    // A port that opens devicePath (a file, a system device name or a
+    // network address) whatever its number's variable says: for programs
+    // that try several devices while other ports run beside them.
+    TCOMPort(std::uint8_t portNumber, std::string devicePath);
+
     // Close, then waits until no consumer is inside the input queue.
     ~TCOMPort();
 
@@ -81,6 +86,7 @@ private:
     [[noreturn]] void Raise(std::int16_t code) const;
 
     std::uint8_t FPortNumber;
+    std::string FDevicePath;  // empty: the one the port number stands for
     bool FAsyncMode = false;
     TSerialDevice FDevice;
     std::unique_ptr<TReadThread> FReadThread;

@@ -46,6 +46,3 @@ def test_metrics_count_jobs_driver_errors_and_entries(tmp_path, emulator, server
     assert after['zarvik12m_goods_entries_total{register="kkm",direction="written"}'] == 10
     assert after['zarvik12m_driver_seconds_total{register="kkm"}'] > 0
 
-    # The search for registers is not offered by the service (yet): said so.
-    detect = service.request("POST", "/api/v1/detect")
-    assert detect.status == 501 and "zarvik12m-probe" in detect.json()["error"]["message"]

@@ -86,8 +86,7 @@ TLineProbe::~TLineProbe()
 void TLineProbe::Open(const std::string& path, std::uint32_t baudRate)
 {
     Close();
-    RouteComPortOne(path);
-    FPort = std::make_unique<TCOMPort>(ProbePort);
+    FPort = std::make_unique<TCOMPort>(ProbePort, OpenablePath(path));
     TPortSettings settings;
     settings.BaudRate = baudRate;
     FPort->Open(settings, true);

@@ -34,10 +34,6 @@ std::vector<TCandidateDevice> NamedDevices(const std::vector<std::string>& paths
 // someone's screen, so it is never probed.
 bool IsConsoleOrOwnTerminal(const std::string& path);
 
-// Makes the driver's COM port 1 open the device (ZARVIK12M_COM1), as the
-// printed command line does. Called while no port is open.
-void RouteComPortOne(const std::string& path);
-
 // The name under which the system opens the device: on Windows COM10 and
 // up need the "\\.\" prefix.
 std::string OpenablePath(const std::string& path);

@@ -1,5 +1,3 @@
-#include <stdlib.h>  // NOLINT(modernize-deprecated-headers): POSIX setenv
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -124,12 +122,6 @@ std::vector<TCandidateDevice> NamedDevices(const std::vector<std::string>& paths
 bool IsConsoleOrOwnTerminal(const std::string& path)
 {
     return IsOwnTerminal(path) || IsSystemConsole(path);
-}
-
-void RouteComPortOne(const std::string& path)
-{
-    // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread reads the environment meanwhile
-    static_cast<void>(setenv("ZARVIK12M_COM1", path.c_str(), 1));
 }
 
 std::string OpenablePath(const std::string& path)

@@ -1,12 +1,10 @@
 // The probe's questions to Windows: the COM ports from the system's serial
-// device map, the reasons an open fails, and the environment variable that
-// routes the driver's port 1.
+// device map, the reasons an open fails, and the names the devices open by.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -119,11 +117,6 @@ bool IsConsoleOrOwnTerminal(const std::string& /*path*/)
 std::string OpenablePath(const std::string& path)
 {
     return DevicePathFor("COM1", path.c_str(), dnWindows);
-}
-
-void RouteComPortOne(const std::string& path)
-{
-    static_cast<void>(_putenv_s("ZARVIK12M_COM1", OpenablePath(path).c_str()));
 }
 
 TOpenFailure LastOpenFailure(std::string& reason)
