@@ -213,6 +213,10 @@ TGoodsBody GoodsFromJsonText(std::string_view body)
         parsed = nlohmann::json::parse(body);
     } catch (const nlohmann::json::parse_error& e) {
         throw EBadGoodsBody("Неверный JSON, байт " + std::to_string(e.byte) + ": " + e.what());
+    } catch (const nlohmann::json::exception& e) {
+        // A number beyond a double's range (1e999) is told apart from the
+        // syntax errors.
+        throw EBadGoodsBody(std::string("Неверный JSON: ") + e.what());
     }
     return Checked(parsed);
 }
