@@ -124,6 +124,12 @@ void CopyText(const nlohmann::json& item, const TField& field, std::size_t row, 
         AddProblem(problems, row, field, "слишком длинное значение");
         return;
     }
+    // The register's record ends its texts at a zero byte: what followed
+    // would be lost without a word.
+    if (text.find('\0') != std::string::npos) {
+        AddProblem(problems, row, field, "касса не хранит символ U+0000");
+        return;
+    }
     std::memcpy(target, text.data(), text.size());
     target[text.size()] = '\0';
 }
