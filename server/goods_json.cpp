@@ -172,6 +172,9 @@ zarvik12m_goods_item ItemFromJson(const nlohmann::json& item, std::size_t row, s
         const std::optional<TDecimal> decimal = text ? SplitDecimal(*text) : std::nullopt;
         if (decimal && decimal->Whole.size() <= 15) {
             out.quantity = std::strtod(text->c_str(), nullptr);
+            if (out.quantity == 0.0) {
+                out.quantity = 0.0;  // "-0.000" is the register's zero, written as "0.000"
+            }
             // More than three decimals (beyond trailing zeros) cannot be
             // kept: made visible to the rules' check as a fraction.
             std::string_view fraction = decimal->Fraction;
