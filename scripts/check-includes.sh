@@ -7,10 +7,10 @@
 #   driver/protocol/   the above but driver/port/, and driver/protocol/ (the
 #                      codec knows no port, queue or thread)
 #   driver/processing/ the above, driver/port/ and driver/processing/
-#   everything else    no per-system file of driver/platform/ (its posix/
+#   everything else    no per-system file of driver/platform/ (its linux/
 #                      and win32/ folders): only driver/platform/*.h; the
 #                      tests of the per-system files themselves
-#                      (tests/platform/posix/, tests/windows/) excepted
+#                      (tests/platform/linux/, tests/windows/) excepted
 #
 # Prints each breach as FILE:LINE: the include, and fails when there is one.
 #
@@ -47,10 +47,10 @@ breach driver/processing 'driver/interface/' "the engine includes the interface 
 # file below ROOT.
 if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$(pwd -P)" ]; then
     outside=$(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h' ':!driver/platform/*' \
-        ':!tests/platform/posix/*' ':!tests/windows/*')
+        ':!tests/platform/linux/*' ':!tests/windows/*')
 else
     outside=$(find . \( -name '*.cpp' -o -name '*.h' \) ! -path './driver/platform/*' \
-        ! -path './tests/platform/posix/*' ! -path './tests/windows/*' | sed 's#^\./##')
+        ! -path './tests/platform/linux/*' ! -path './tests/windows/*' | sed 's#^\./##')
 fi
 if [ -n "$outside" ]; then
     found=$(printf '%s\n' "$outside" | xargs grep -HnE \

@@ -3,11 +3,11 @@
 # check must fail and name exactly the breaches.
 #   cmake -DSCRIPT=<check-includes.sh> -DWORK=<scratch folder> -P include_breach.cmake
 file(REMOVE_RECURSE ${WORK})
-file(WRITE ${WORK}/driver/platform/posix/thing_posix.cpp "#include \"driver/platform/posix/thing_posix.h\"\n")
+file(WRITE ${WORK}/driver/platform/linux/thing_linux.cpp "#include \"driver/platform/linux/thing_linux.h\"\n")
 file(WRITE ${WORK}/driver/protocol/codec.cpp "#include \"driver/common/convert.h\"\n#include \"driver/port/com_port.h\"\n")
 file(WRITE ${WORK}/driver/port/port.cpp "#include \"driver/processing/command_queues.h\"\n")
-file(WRITE ${WORK}/tools/tool.cpp "#include \"driver/platform/file.h\"\n  #  include \"driver/platform/posix/descriptor_posix.h\"\n")
-file(WRITE ${WORK}/tests/platform/posix/line_test.cpp "#include \"driver/platform/posix/serial_device_line.h\"\n")
+file(WRITE ${WORK}/tools/tool.cpp "#include \"driver/platform/file.h\"\n  #  include \"driver/platform/linux/descriptor_linux.h\"\n")
+file(WRITE ${WORK}/tests/platform/linux/line_test.cpp "#include \"driver/platform/linux/serial_device_line.h\"\n")
 execute_process(COMMAND bash ${SCRIPT} ${WORK} RESULT_VARIABLE result ERROR_VARIABLE report OUTPUT_QUIET)
 file(REMOVE_RECURSE ${WORK})
 if(result EQUAL 0)
@@ -19,7 +19,7 @@ foreach(expected "driver/protocol/codec.cpp:2:" "driver/port/port.cpp:1:" "tools
     message(FATAL_ERROR "the check missed ${expected}:\n${report}")
   endif()
 endforeach()
-foreach(allowed "codec.cpp:1:" "tool.cpp:1:" "line_test.cpp" "thing_posix.cpp")
+foreach(allowed "codec.cpp:1:" "tool.cpp:1:" "line_test.cpp" "thing_linux.cpp")
   string(FIND "${report}" "${allowed}" at)
   if(NOT at EQUAL -1)
     message(FATAL_ERROR "the check refused an allowed include (${allowed}):\n${report}")

@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "driver/platform/linux/serial_device_termios2.h"
 #include "driver/platform/linux_support.h"
-#include "driver/platform/posix/serial_device_termios2.h"
 
 namespace zarvik12m {
 

@@ -9,7 +9,7 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/common/date_time.h"
-#include "driver/platform/posix/local_time_posix.h"
+#include "driver/platform/linux/local_time_linux.h"
 
 namespace zarvik12m {
 namespace {

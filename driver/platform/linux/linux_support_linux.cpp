@@ -1,5 +1,5 @@
+#include "driver/platform/linux/serial_device_termios2.h"
 #include "driver/platform/linux_support.h"
-#include "driver/platform/posix/serial_device_termios2.h"
 
 namespace zarvik12m {
 

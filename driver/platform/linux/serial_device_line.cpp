@@ -1,4 +1,4 @@
-#include "driver/platform/posix/serial_device_line.h"
+#include "driver/platform/linux/serial_device_line.h"
 
 #include <algorithm>
 #include <iterator>

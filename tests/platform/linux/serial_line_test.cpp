@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/platform/posix/serial_device_line.h"
+#include "driver/platform/linux/serial_device_line.h"
 #include "driver/platform/serial_device.h"
 
 namespace zarvik12m {

@@ -1,4 +1,4 @@
-#include "driver/platform/posix/local_time_posix.h"
+#include "driver/platform/linux/local_time_linux.h"
 
 #include <langinfo.h>
 

@@ -15,10 +15,10 @@
 #include <chrono>
 #include <climits>
 
+#include "driver/platform/linux/serial_device_line.h"
+#include "driver/platform/linux/serial_device_termios2.h"
 #include "driver/platform/network_address.h"
 #include "driver/platform/network_device.h"
-#include "driver/platform/posix/serial_device_line.h"
-#include "driver/platform/posix/serial_device_termios2.h"
 #include "driver/platform/terminal_devices.h"
 
 namespace zarvik12m {

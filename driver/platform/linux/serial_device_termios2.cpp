@@ -1,4 +1,4 @@
-#include "driver/platform/posix/serial_device_termios2.h"
+#include "driver/platform/linux/serial_device_termios2.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
