@@ -20,7 +20,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(frame_scan plu_line command_line telnet_codec goods_json goods_csv goods_plu)
+[ ${#targets[@]} -gt 0 ] || targets=(frame_scan plu_line command_line telnet_codec goods_json goods_csv goods_plu detect_request)
 
 if ! command -v clang++ >/dev/null; then
     echo "clang++ not found: the fuzz targets need clang with libFuzzer" >&2
