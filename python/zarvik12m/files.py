@@ -172,7 +172,9 @@ def parse_csv(text: str, separator: str = ";") -> list[Goods]:
                 raise FileFormatError("line %d: not 6 fields" % reader.line_num)
             goods.append(_goods(reader.line_num, *(row[field] for field in CSV_FIELDS)))
     except csv.Error as failure:
-        raise FileFormatError("line %d: %s" % (reader.line_num, failure)) from None
+        # The line the CSV reader stopped at: the DictReader's own count is
+        # that of the last row it gave.
+        raise FileFormatError("line %d: %s" % (reader.reader.line_num, failure)) from None
     return _check_count(goods)
 
 
