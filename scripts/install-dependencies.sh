@@ -21,11 +21,12 @@ set -euo pipefail
 # zarvik12m-server, Boost's header-only HTTP library (Beast, over Asio) and
 # nlohmann's JSON library, both of which the Windows build uses too; ser2net,
 # which serves the emulated register on the network for the tests of
-# tcp:// and rfc2217:// lines; ESLint for the web console's JavaScript
+# tcp:// and rfc2217:// lines; ESLint for the web console's JavaScript,
+# flake8 for every Python file and mypy for the Python package's types
 # (scripts/lint.sh).
 packages=(cmake ninja-build g++ googletest locales binutils clang libclang-rt-dev clang-tidy clang-format
     pkgconf dpkg-dev file groff-base python3 python3-pytest python3-setuptools python3-pip
-    libboost-dev nlohmann-json3-dev ser2net eslint)
+    libboost-dev nlohmann-json3-dev ser2net eslint flake8 mypy)
 # The web console's browser tests: headless Chromium, its WebDriver and
 # Selenium for Python.
 browser_packages=(chromium chromium-driver python3-selenium)

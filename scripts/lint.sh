@@ -2,7 +2,9 @@
 # The static checks: the include rules of the layers
 # (scripts/check-includes.sh), every C++ file of the tree laid out as
 # .clang-format says, the web console's JavaScript clean under ESLint
-# (server/console/.eslintrc.json), and the sources of the library, the
+# (server/console/.eslintrc.json), every Python file clean under flake8
+# (.flake8), the Python package under mypy --strict (python/pyproject.toml)
+# with its version the project's, and the sources of the library, the
 # utility, the emulator and the
 # benchmarks clean under .clang-tidy (the tests are left to the compiler's
 # warnings and the sanitizers: checking them too would double the time).
@@ -14,6 +16,7 @@
 #                                 driver/platform/
 #   scripts/lint.sh format        only the layout
 #   scripts/lint.sh js            only ESLint on the web console
+#   scripts/lint.sh python        only flake8, mypy and the package's version
 #   scripts/lint.sh tidy [FILE]   only clang-tidy, on the given files or all
 #   scripts/lint.sh fix-format    lay the tree out (rewrites the files)
 #
@@ -60,6 +63,31 @@ check_js() {
         -c server/console/.eslintrc.json server/console/js
 }
 
+# The Python files: the package, its tests and launcher, the service's tests
+# and benchmark client.
+python_files() { git ls-files -- '*.py' packaging/python/zarvik12m; }
+
+check_python() {
+    echo "== lint: Python (flake8, mypy --strict on the package, its version)"
+    local tool
+    for tool in flake8 mypy; do
+        command -v "$tool" >/dev/null || { echo "$tool is not installed (scripts/install-dependencies.sh)" >&2; return 1; }
+    done
+    python_files | xargs flake8
+    # The settings are python/pyproject.toml's; the cache stays out of the tree.
+    (cd python && mypy --cache-dir "$root/build-lint/mypy") || return 1
+    # The package's version (python/zarvik12m/_version.py, which pip reads
+    # too) is the project's, which the libraries and the .deb carry.
+    local project package
+    project=$(sed -n '/^project(/,/)/s/^ *VERSION \([0-9][0-9.]*\)$/\1/p' CMakeLists.txt)
+    package=$(sed -n 's/^__version__ = "\([^"]*\)"$/\1/p' python/zarvik12m/_version.py)
+    if [ -z "$project" ] || [ "$project" != "$package" ]; then
+        echo "the Python package's version '$package' (python/zarvik12m/_version.py) is not the project's" \
+            "'$project' (CMakeLists.txt)" >&2
+        return 1
+    fi
+}
+
 check_tidy() {
     echo "== lint: clang-tidy"
     # The benchmarks are among the checked sources, so they are configured too.
@@ -97,13 +125,14 @@ check_sockets() {
 }
 
 case "$what" in
-    all) check_includes; check_format; check_js; check_sockets; check_tidy "$@" ;;
+    all) check_includes; check_format; check_js; check_sockets; check_python; check_tidy "$@" ;;
     includes) check_includes ;;
     sockets) check_sockets ;;
     format) check_format ;;
     js) check_js ;;
+    python) check_python ;;
     tidy) check_tidy "$@" ;;
     fix-format) cxx_files | xargs clang-format -i ;;
-    *) echo "unknown check '$what' (includes, format, js, sockets, tidy, fix-format)" >&2; exit 2 ;;
+    *) echo "unknown check '$what' (includes, format, js, sockets, python, tidy, fix-format)" >&2; exit 2 ;;
 esac
 echo "== lint: clean"

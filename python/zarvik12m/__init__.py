@@ -8,6 +8,7 @@ Pure Python over the C library libzarvik12m-c.so.1 (zarvik12m-c.dll on
 Windows), which is found through ZARVIK12M_LIBRARY, next to this package,
 or on the loader's path."""
 
+from ._version import __version__ as __version__  # noqa: F401 (the package's version)
 from .errors import Cancelled, CommandError, Error, GoodsError, LibraryError, PortError, RegisterError
 from .register import Goods, Properties, Register, version
 
@@ -24,4 +25,3 @@ __all__ = [
     "RegisterError",
     "version",
 ]
-__version__ = "1.0.0"

@@ -1,8 +1,11 @@
 """The C interface of libzarvik12m-c.so.1 (zarvik12m-c.dll on Windows),
 declared for ctypes."""
 
+from __future__ import annotations
+
 import ctypes
 import os
+from typing import Any, Callable, Mapping, Optional
 
 from .errors import LibraryError
 
@@ -14,13 +17,12 @@ SERIAL_NUMBER_SIZE = 14
 MESSAGE_SIZE = 512
 
 
-
-def library_name(system=os.name):
+def library_name(system: str = os.name) -> str:
     """The C library's file name on the system (os.name)."""
     return "zarvik12m-c.dll" if system == "nt" else "libzarvik12m-c.so.1"
 
 
-def loader_name(system=os.name, pointer_size=ctypes.sizeof(ctypes.c_void_p)):
+def loader_name(system: str = os.name, pointer_size: int = ctypes.sizeof(ctypes.c_void_p)) -> str:
     """The ctypes loader of the C library: 32-bit Windows builds it with the
     __stdcall convention (WinDLL); everywhere else there is one (CDLL)."""
     return "WinDLL" if system == "nt" and pointer_size == 4 else "CDLL"
@@ -52,18 +54,19 @@ class ErrorRecord(ctypes.Structure):
     _fields_ = [("code", ctypes.c_int), ("message", ctypes.c_char * MESSAGE_SIZE)]
 
 
-def _installed_folder():
+def _installed_folder() -> Optional[str]:
     """The way to the library's folder that installing the package wrote
     (the Debian package), or None."""
     try:
-        from ._installed import LIBRARY_FOLDER_FROM_PACKAGE
+        # Written by the install; absent from the source tree.
+        from ._installed import LIBRARY_FOLDER_FROM_PACKAGE  # type: ignore[import]
     except ImportError:
         return None
-    return LIBRARY_FOLDER_FROM_PACKAGE
+    return str(LIBRARY_FOLDER_FROM_PACKAGE)
 
 
-def candidates(environment=os.environ, folder=os.path.dirname(os.path.abspath(__file__)), system=os.name,
-               installed=None):
+def candidates(environment: Mapping[str, str] = os.environ, folder: str = os.path.dirname(os.path.abspath(__file__)),
+               system: str = os.name, installed: Optional[str] = None) -> list[str]:
     """Where the library is looked for, in order: ZARVIK12M_LIBRARY, next to
     this package, where the package was installed to find it, then the
     loader's own search path. On Windows a library loaded by its path finds
@@ -78,9 +81,9 @@ def candidates(environment=os.environ, folder=os.path.dirname(os.path.abspath(__
     return [path for path in found if os.path.exists(path)] + [name]
 
 
-def _declare(library):
+def _declare(library: ctypes.CDLL) -> ctypes.CDLL:
     u8, i32, p = ctypes.c_uint8, ctypes.c_int32, ctypes.POINTER
-    signatures = {
+    signatures: dict[str, tuple[Any, list[Any]]] = {
         "zarvik12m_load_goods": (
             ctypes.c_int,
             [u8, i32, u8, p(GoodsItem), ctypes.c_size_t, p(ctypes.c_uint16), p(ErrorRecord)],
@@ -106,15 +109,15 @@ def _declare(library):
     return library
 
 
-_library = None
+_library: Optional[ctypes.CDLL] = None
 
 
-def library():
+def library() -> ctypes.CDLL:
     """The loaded C library, loaded on first use."""
     global _library
     if _library is None:
-        loader = getattr(ctypes, loader_name())
-        failures = []
+        loader: Callable[[str], ctypes.CDLL] = getattr(ctypes, loader_name())
+        failures: list[str] = []
         for candidate in candidates(installed=_installed_folder()):
             try:
                 loaded = loader(candidate)

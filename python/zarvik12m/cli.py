@@ -1,8 +1,11 @@
 """zarvik12m (python3 -m zarvik12m): the goods table of a register from the
 command line."""
 
+from __future__ import annotations
+
 import argparse
 import sys
+from typing import NoReturn, Optional, Sequence, TextIO, Union
 
 from . import files
 from .errors import Cancelled, Error, LibraryError
@@ -13,42 +16,43 @@ STOPPED_MESSAGE = "Операция была прервана пользоват
 
 class _Parser(argparse.ArgumentParser):
     # Wrong usage ends with exit code 1, as every other failure does.
-    def error(self, message):
+    def error(self, message: str) -> NoReturn:
         self.print_usage(sys.stderr)
         self.exit(1, "%s: error: %s\n" % (self.prog, message))
 
 
-def _port(text):
+def _port(text: str) -> Union[int, str]:
     return int(text) if text.isdigit() else text
 
 
-def _separator(text):
+def _separator(text: str) -> str:
     if len(text) != 1 or text in "\r\n\"":
         raise argparse.ArgumentTypeError("the separator is one character, not a quote or line break: %r" % text)
     return text
 
 
-def _baud(text):
+def _baud(text: str) -> int:
     if not text.isdigit() or not MIN_BAUD <= int(text) <= MAX_BAUD:
         raise argparse.ArgumentTypeError("the line speed is %d..%d, not %r" % (MIN_BAUD, MAX_BAUD, text))
     return int(text)
 
 
-def _net(text):
+def _net(text: str) -> int:
     if not text.isdigit() or not 1 <= int(text) <= 99:
         raise argparse.ArgumentTypeError("the network number is 1..99, not %r" % text)
     return int(text)
 
 
-def parser(prog="zarvik12m"):
-    common = argparse.ArgumentParser(add_help=False)
+def parser(prog: str = "zarvik12m") -> argparse.ArgumentParser:
+    # The subcommands' parents are of the subcommands' class.
+    common = _Parser(add_help=False)
     line = common.add_argument_group("register")
     line.add_argument("--port", required=True, type=_port,
                       help="COM port number (1..32), a Windows COM name (COM3) or a device path (/dev/ttyUSB0)")
     line.add_argument("--baud", type=_baud, default=9600, help="line speed (default 9600)")
     line.add_argument("--net", type=_net, default=1, help="the register's network number, 1..99 (default 1)")
 
-    table_file = argparse.ArgumentParser(add_help=False)
+    table_file = _Parser(add_help=False)
     layout = table_file.add_argument_group("file")
     layout.add_argument("file", help="the goods file; - is standard output (read) or input (write)")
     layout.add_argument("--format", choices=["plu", "csv"], default="plu",
@@ -75,7 +79,7 @@ def parser(prog="zarvik12m"):
     return top
 
 
-def version_text():
+def version_text() -> str:
     try:
         return version()
     except Error:
@@ -85,11 +89,11 @@ def version_text():
 class _Bar:
     """A progress bar on standard error, drawn only when that is a terminal."""
 
-    def __init__(self, stream):
+    def __init__(self, stream: TextIO) -> None:
         self.stream = stream
         self.drawn = False
 
-    def __call__(self, position, maximum):
+    def __call__(self, position: int, maximum: int) -> None:
         if maximum <= 0:
             return
         width = 40
@@ -98,14 +102,14 @@ class _Bar:
         self.stream.flush()
         self.drawn = True
 
-    def end(self):
+    def end(self) -> None:
         if self.drawn:
             self.stream.write("\n")
             self.stream.flush()
             self.drawn = False
 
 
-def _run(arguments, bar):
+def _run(arguments: argparse.Namespace, bar: Optional[_Bar]) -> str:
     register = Register(arguments.port, baud=arguments.baud, net=arguments.net)
     if arguments.command == "read":
         # The file is prepared first: one that cannot be written is found
@@ -128,7 +132,7 @@ def _run(arguments, bar):
         properties.device_name, properties.serial_number, properties.max_goods)
 
 
-def main(argv=None, prog="zarvik12m"):
+def main(argv: Optional[Sequence[str]] = None, prog: str = "zarvik12m") -> int:
     arguments = parser(prog).parse_args(argv)
     bar = _Bar(sys.stderr) if sys.stderr.isatty() else None
     # With the table on standard output, every message goes to standard error.
@@ -141,8 +145,9 @@ def main(argv=None, prog="zarvik12m"):
                 bar.end()
     except KeyboardInterrupt as interrupt:
         print(STOPPED_MESSAGE, file=sys.stderr)
-        if getattr(interrupt, "written", None) is not None:
-            print("%d goods were written before the stop" % interrupt.written, file=sys.stderr)
+        written = getattr(interrupt, "written", None)
+        if written is not None:
+            print("%d goods were written before the stop" % written, file=sys.stderr)
         return 1
     except Cancelled as failure:
         print(failure.message, file=sys.stderr)
@@ -162,7 +167,7 @@ def main(argv=None, prog="zarvik12m"):
     return 0
 
 
-def run():
+def run() -> int:
     """The zarvik12m command: main(), with Ctrl+C at any moment a message
     and exit code 1 rather than a traceback."""
     try:

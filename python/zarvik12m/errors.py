@@ -5,18 +5,28 @@ Error is the base of every failure of the driver and the register; its
 text. Bad arguments raise ValueError or TypeError; a goods table that the
 register could not give back unchanged raises GoodsError, which is both."""
 
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Optional, Union
+
+if TYPE_CHECKING:
+    from .register import Goods
+
 
 class Error(Exception):
     """A failure of the driver: .code is the driver's error code (a register
     status 1..255, -100..-120 for the port, -200..-202 for a command, -300
-    for a stop) or -1 for a failure of another kind."""
+    for a stop) or -1 for a failure of another kind. The failure of a read
+    carries the entries read before it as .goods."""
 
-    def __init__(self, code, message):
+    goods: list[Goods]
+
+    def __init__(self, code: int, message: str) -> None:
         super().__init__(code, message)
         self.code = code
         self.message = message
 
-    def __str__(self):
+    def __str__(self) -> str:
         return self.message
 
 
@@ -24,13 +34,16 @@ class PortError(Error, OSError):
     """The COM port cannot be opened, read or written (-100..-120). .port is
     what the caller named; .reason, when known, the system's reason."""
 
-    def __init__(self, code, message, port=None, reason=None, errno=None):
+    def __init__(self, code: int, message: str, port: Union[int, str, None] = None, reason: Optional[str] = None,
+                 errno: Optional[int] = None) -> None:
         Error.__init__(self, code, message)
         self.port = port
         self.reason = reason
-        self.errno = errno
+        # An OSError's number and text are None when the system gave none
+        # (older typeshed versions say int and str).
+        self.errno = errno  # type: ignore[assignment]
         self.filename = port if isinstance(port, str) else None
-        self.strerror = reason
+        self.strerror = reason  # type: ignore[assignment]
 
 
 class RegisterError(Error):
@@ -45,7 +58,7 @@ class Cancelled(Error):
     """The operation was stopped before its next command (-300). .written,
     for a stopped write, is how many entries the register took."""
 
-    written = None
+    written: Optional[int] = None
 
 
 class GoodsError(Error, ValueError):
@@ -53,7 +66,7 @@ class GoodsError(Error, ValueError):
     before anything is sent: .row is the entry's index, .field its field
     ("code", "barcode", "price", "name", "group", "quantity")."""
 
-    def __init__(self, message, row=None, field=None):
+    def __init__(self, message: str, row: Optional[int] = None, field: Optional[str] = None) -> None:
         Error.__init__(self, -1, message)
         self.row = row
         self.field = field
@@ -62,7 +75,7 @@ class GoodsError(Error, ValueError):
 class LibraryError(Error, OSError):
     """The C library cannot be found or is not the C library."""
 
-    def __init__(self, message):
+    def __init__(self, message: str) -> None:
         Error.__init__(self, -1, message)
 
 
@@ -77,7 +90,7 @@ FIELD_LABELS = {
 }
 
 
-def goods_error(message):
+def goods_error(message: str) -> Optional[GoodsError]:
     """The GoodsError of a refusal message of the C library, which reads
     "Товар <n>, <field>: <why>"; None for a message of another kind."""
     head, colon, _ = message.partition(": ")
@@ -90,7 +103,8 @@ def goods_error(message):
     return GoodsError(message, row=int(words[1]) - 1, field=FIELD_LABELS[label])
 
 
-def error_of(code, message, port=None, reason=None, errno=None):
+def error_of(code: int, message: str, port: Union[int, str, None] = None, reason: Optional[str] = None,
+             errno: Optional[int] = None) -> Error:
     """The exception of a failed call of the C library."""
     if 1 <= code <= 255:
         return RegisterError(code, message)

@@ -1,5 +1,7 @@
 """Goods tables in files: the PLU text file of Zarvik12mPLU and CSV."""
 
+from __future__ import annotations
+
 import csv
 import decimal
 import errno
@@ -8,6 +10,7 @@ import os
 import stat
 import sys
 import tempfile
+from typing import Callable, Iterable, Literal, Optional, TypeVar, Union
 
 from .register import Goods
 
@@ -15,6 +18,10 @@ MAX_GOODS = 4000
 CSV_FIELDS = ["code", "barcode", "price", "name", "group", "quantity"]
 UTF8_BOM = b"\xef\xbb\xbf"
 STANDARD_STREAM = "-"
+
+# "plu": the fixed-width lines of Zarvik12mPLU; "csv": a header row, RFC 4180.
+FileFormat = Literal["plu", "csv"]
+_Number = TypeVar("_Number", int, decimal.Decimal)
 
 
 class FileFormatError(ValueError):
@@ -26,17 +33,17 @@ class FileError(OSError):
     """A file that cannot be opened, created or written, named as the user
     gave it, with the texts Zarvik12mPLU uses."""
 
-    def __init__(self, path, failure):
+    def __init__(self, path: str, failure: BaseException) -> None:
         number = failure.errno if isinstance(failure, OSError) else None
         text = file_error_text(number) if number is not None else str(failure)
         super().__init__(number, text, path)
         self.text = text
 
-    def __str__(self):
+    def __str__(self) -> str:
         return "%s: %s" % (self.filename, self.text)
 
 
-def file_error_text(number):
+def file_error_text(number: int) -> str:
     """Zarvik12mPLU's text of a system error number."""
     if number == errno.ENOENT:
         return "File not found"
@@ -51,15 +58,15 @@ def file_error_text(number):
     return "I/O error %d" % number
 
 
-def _money(value):
+def _money(value: Union[int, decimal.Decimal]) -> str:
     return "%.2f" % decimal.Decimal(value).quantize(decimal.Decimal("0.01"), decimal.ROUND_HALF_EVEN)
 
 
-def _amount(value):
+def _amount(value: Union[int, decimal.Decimal]) -> str:
     return "%.3f" % decimal.Decimal(value).quantize(decimal.Decimal("0.001"), decimal.ROUND_HALF_EVEN)
 
 
-def plu_text(goods, separator=";"):
+def plu_text(goods: Iterable[Goods], separator: str = ";") -> str:
     """The PLU file's text: one line per entry, fields aligned as
     Zarvik12mPLU writes them, CR LF line ends. An entry whose field holds
     the separator or a line break could not be read back: it is refused,
@@ -85,7 +92,7 @@ def plu_text(goods, separator=";"):
     return "".join(lines)
 
 
-def csv_text(goods, separator=";"):
+def csv_text(goods: Iterable[Goods], separator: str = ";") -> str:
     """CSV with a header row, quoted as RFC 4180 says, CR LF line ends. Bar
     codes without the blanks that right-align them (the register adds them
     back)."""
@@ -93,23 +100,22 @@ def csv_text(goods, separator=";"):
     writer = csv.writer(out, delimiter=separator, lineterminator="\r\n")
     writer.writerow(CSV_FIELDS)
     for entry in goods:
-        writer.writerow(
-            [entry.code, entry.barcode.lstrip(" "), _money(entry.price), entry.name, entry.group, _amount(entry.quantity)]
-        )
+        writer.writerow([entry.code, entry.barcode.lstrip(" "), _money(entry.price), entry.name, entry.group,
+                         _amount(entry.quantity)])
     return out.getvalue()
 
 
-def _number(text, line, field, kind):
+def _number(text: str, line: int, field: str, kind: Callable[[str], _Number]) -> _Number:
     try:
         value = kind(text.strip())
     except (ValueError, decimal.InvalidOperation):
         raise FileFormatError("line %d: %s is not a number: %r" % (line, field, text)) from None
-    if kind is decimal.Decimal and not value.is_finite():
+    if isinstance(value, decimal.Decimal) and not value.is_finite():
         raise FileFormatError("line %d: %s is not a number: %r" % (line, field, text))
     return value
 
 
-def _goods(line, code, barcode, price, name, group, quantity):
+def _goods(line: int, code: str, barcode: str, price: str, name: str, group: str, quantity: str) -> Goods:
     entry = Goods(
         code=_number(code, line, "code", int),
         barcode=barcode,
@@ -127,17 +133,17 @@ def _goods(line, code, barcode, price, name, group, quantity):
     return entry
 
 
-def _check_count(goods):
+def _check_count(goods: list[Goods]) -> list[Goods]:
     if len(goods) > MAX_GOODS:
         raise FileFormatError("more than %d goods" % MAX_GOODS)
     return goods
 
 
-def parse_plu(text, separator=";"):
+def parse_plu(text: str, separator: str = ";") -> list[Goods]:
     """The entries of a PLU file's text. A line holds six fields; the sixth
     is the rest of the line. Empty lines are skipped; a field that is not
     what it must be fails with the line's number."""
-    goods = []
+    goods: list[Goods] = []
     for number, line in enumerate(text.split("\n"), start=1):
         line = line.removesuffix("\r").replace("\r", "")
         if not line.strip():
@@ -149,7 +155,7 @@ def parse_plu(text, separator=";"):
     return _check_count(goods)
 
 
-def parse_csv(text, separator=";"):
+def parse_csv(text: str, separator: str = ";") -> list[Goods]:
     """The entries of a CSV text whose header row names the six fields. A
     row of empty fields only (as spreadsheets save after the table) is
     skipped."""
@@ -157,7 +163,7 @@ def parse_csv(text, separator=";"):
     missing = [field for field in CSV_FIELDS if field not in (reader.fieldnames or [])]
     if missing:
         raise FileFormatError("line 1: the header lacks %s" % ", ".join(missing))
-    goods = []
+    goods: list[Goods] = []
     try:
         for row in reader:
             if None not in row and all(not (value or "").strip() for value in row.values()):
@@ -166,11 +172,13 @@ def parse_csv(text, separator=";"):
                 raise FileFormatError("line %d: not 6 fields" % reader.line_num)
             goods.append(_goods(reader.line_num, *(row[field] for field in CSV_FIELDS)))
     except csv.Error as failure:
-        raise FileFormatError("line %d: %s" % (reader.line_num, failure)) from None
+        # The line the CSV reader stopped at: the DictReader's own count is
+        # that of the last row it gave.
+        raise FileFormatError("line %d: %s" % (reader.reader.line_num, failure)) from None
     return _check_count(goods)
 
 
-def _is_utf8_beyond_ascii(data):
+def _is_utf8_beyond_ascii(data: bytes) -> bool:
     """Well-formed UTF-8 with at least one byte beyond ASCII: Zarvik12mPLU
     then takes a PLU file for UTF-8."""
     try:
@@ -180,7 +188,8 @@ def _is_utf8_beyond_ascii(data):
     return any(byte > 0x7F for byte in data)
 
 
-def decode(data, file_format="plu", encoding=None, path="the file"):
+def decode(data: bytes, file_format: FileFormat = "plu", encoding: Optional[str] = None,
+           path: str = "the file") -> str:
     """The text of a goods file's bytes. Without an encoding a PLU file is
     UTF-8 when it is well-formed UTF-8 beyond ASCII (as Zarvik12mPLU /w
     decides), else Windows-1251; a CSV file is UTF-8."""
@@ -200,7 +209,8 @@ def decode(data, file_format="plu", encoding=None, path="the file"):
     return text[1:] if text.startswith("\ufeff") else text
 
 
-def read_goods(path, file_format="plu", separator=";", encoding=None):
+def read_goods(path: str, file_format: FileFormat = "plu", separator: str = ";",
+               encoding: Optional[str] = None) -> list[Goods]:
     """The goods of a file ("-": standard input)."""
     try:
         if path == STANDARD_STREAM:
@@ -214,7 +224,8 @@ def read_goods(path, file_format="plu", separator=";", encoding=None):
     return parse_plu(text, separator) if file_format == "plu" else parse_csv(text, separator)
 
 
-def encode(goods, file_format="plu", separator=";", encoding=None, bom=False):
+def encode(goods: Iterable[Goods], file_format: FileFormat = "plu", separator: str = ";",
+           encoding: Optional[str] = None, bom: bool = False) -> bytes:
     """The bytes of a goods file: Windows-1251 for PLU files and UTF-8 for
     CSV unless told otherwise, with a byte-order mark first when asked
     (UTF-8 only)."""
@@ -247,11 +258,12 @@ class OutputFile:
       place, as is a file whose folder takes no temporary file;
     - failures name the user's file, never the temporary one."""
 
-    def __init__(self, path):
+    def __init__(self, path: str) -> None:
         self.path = path
-        self._scratch = None
-        self._descriptor = None
+        self._scratch: Optional[str] = None
+        self._descriptor: Optional[int] = None
         self._in_place = False
+        self._status: Optional[os.stat_result] = None
         if path == STANDARD_STREAM:
             return
         self._target = os.path.realpath(path)
@@ -278,7 +290,7 @@ class OutputFile:
                 raise FileError(path, failure) from None
             self._in_place = True
 
-    def write(self, data):
+    def write(self, data: bytes) -> None:
         """Writes the whole content; the file is then complete."""
         if self.path == STANDARD_STREAM:
             try:
@@ -293,6 +305,9 @@ class OutputFile:
                 with open(self._target, "wb") as file:
                     file.write(data)
                 return
+            # Made by __init__ for a file written under a temporary name;
+            # write() is called once.
+            assert self._descriptor is not None and self._scratch is not None
             with os.fdopen(self._descriptor, "wb") as file:
                 self._descriptor = None
                 file.write(data)
@@ -304,7 +319,7 @@ class OutputFile:
         finally:
             self.discard()
 
-    def _take_over_attributes(self, descriptor):
+    def _take_over_attributes(self, descriptor: int) -> None:
         if not hasattr(os, "fchmod"):  # Windows: a new file has the folder's rights
             return
         if self._status is None:
@@ -318,7 +333,7 @@ class OutputFile:
         except OSError:
             pass  # not the owner: the file becomes the process's
 
-    def discard(self):
+    def discard(self) -> None:
         """Removes the temporary file of a read that did not complete."""
         if self._descriptor is not None:
             os.close(self._descriptor)
@@ -330,14 +345,15 @@ class OutputFile:
                 pass
             self._scratch = None
 
-    def __enter__(self):
+    def __enter__(self) -> OutputFile:
         return self
 
-    def __exit__(self, *failure):
+    def __exit__(self, *failure: object) -> None:
         self.discard()
 
 
-def write_goods(path, goods, file_format="plu", separator=";", encoding=None, bom=False):
+def write_goods(path: str, goods: Iterable[Goods], file_format: FileFormat = "plu", separator: str = ";",
+                encoding: Optional[str] = None, bom: bool = False) -> None:
     """Writes the goods into a file ("-": standard output), as OutputFile
     says."""
     data = encode(goods, file_format, separator, encoding, bom)

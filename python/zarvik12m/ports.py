@@ -1,11 +1,19 @@
 """The COM port number through which the driver reaches what the caller
 names: a number, a Windows COM name, or the path of a device."""
 
+from __future__ import annotations
+
 import errno
 import os
 import re
 import stat
 import threading
+from typing import MutableMapping, Optional, Tuple, Union
+
+# What a caller names a port with: a number, a name or a path.
+PortName = Union[int, str, "os.PathLike[str]"]
+# Why a device cannot serve: the system's error number and text, when known.
+Reason = Tuple[Optional[int], str]
 
 PORTS = range(1, 33)
 _WINDOWS_COM = re.compile(r"^(?:\\\\\.\\)?COM([0-9]{1,3})$", re.IGNORECASE)
@@ -15,7 +23,8 @@ _VARIABLE = "ZARVIK12M_COM%d"
 _NETWORK_ADDRESS = re.compile(r"^(?:tcp|rfc2217)://", re.IGNORECASE)
 DIALOUT_HINT = "add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again"
 
-def direct_number(port, system=os.name):
+
+def direct_number(port: PortName, system: str = os.name) -> Optional[int]:
     """The COM number the driver opens by itself for `port`, or None when
     the name needs a ZARVIK12M_COM<N> variable: a number 1..32, and on
     Windows (system "nt") the names COM1..COM32 and \\\\.\\COM1..\\\\.\\COM32,
@@ -44,12 +53,12 @@ class ComNumbers:
     get one number for different paths, and a variable the program set
     itself is never taken."""
 
-    def __init__(self, environment):
+    def __init__(self, environment: MutableMapping[str, str]) -> None:
         self._environment = environment
         self._lock = threading.Lock()
-        self._users = {}  # number -> registers using it, for the numbers set here
+        self._users: dict[int, int] = {}  # number -> registers using it, for the numbers set here
 
-    def take(self, name):
+    def take(self, name: str) -> int:
         """The number for the path, counted as used until release()."""
         with self._lock:
             for number in PORTS:
@@ -65,7 +74,7 @@ class ComNumbers:
                 return number
         raise ValueError("no free COM number left for %s: ZARVIK12M_COM1..32 are all in use" % name)
 
-    def release(self, number):
+    def release(self, number: int) -> None:
         with self._lock:
             if self._users.get(number, 0) > 0:
                 self._users[number] -= 1
@@ -75,19 +84,19 @@ class ComNumbers:
 process_com_numbers = ComNumbers(os.environ)
 
 
-def device_of(number, environment=None):
+def device_of(number: int, environment: Optional[MutableMapping[str, str]] = None) -> Optional[str]:
     """The device the driver opens for the number, when a variable names it."""
     environment = os.environ if environment is None else environment
     return environment.get(_VARIABLE % number)
 
 
-def is_network_address(name):
+def is_network_address(name: object) -> bool:
     """Whether the name is tcp://HOST:PORT or rfc2217://HOST:PORT (or meant
     as one), which the driver opens as a network connection."""
     return isinstance(name, str) and _NETWORK_ADDRESS.match(name) is not None
 
 
-def open_failure_reason(path):
+def open_failure_reason(path: str) -> Optional[Reason]:
     """Why the device at `path` cannot serve as a serial line, as
     (errno or None, text), or None when it opens or is no file (a network
     address: the driver's message names it). Tried only after the driver
@@ -106,7 +115,7 @@ def open_failure_reason(path):
     return None
 
 
-def reason_text(reason):
+def reason_text(reason: Reason) -> str:
     """The text of open_failure_reason's answer, with the hint for a
     permission problem."""
     number, text = reason

@@ -1,5 +1,7 @@
 """One cash register on a COM port: its goods table and properties."""
 
+from __future__ import annotations
+
 import ctypes
 import dataclasses
 import decimal
@@ -7,9 +9,13 @@ import os
 import re
 import threading
 import weakref
+from typing import Any, Callable, Iterable, NoReturn, Optional, Union
 
 from . import _native, ports
-from .errors import Cancelled, GoodsError, PortError, error_of
+from .errors import Cancelled, Error, GoodsError, PortError, error_of
+
+# Called with (position, maximum) as an operation goes on.
+Progress = Callable[[int, int], object]
 
 # Texts of the C records: names and messages are UTF-8; bar codes are the
 # register's bytes, read as Windows-1251, a byte without a character kept
@@ -44,7 +50,7 @@ class Properties:
     max_goods: int
 
 
-def _goods_of(item):
+def _goods_of(item: _native.GoodsItem) -> Goods:
     return Goods(
         code=item.code,
         barcode=item.barcode.decode(_BARCODE_ENCODING, "surrogateescape"),
@@ -56,32 +62,32 @@ def _goods_of(item):
     )
 
 
-def _decimal(value):
+def _decimal(value: object) -> decimal.Decimal:
     if isinstance(value, bool) or not isinstance(value, (int, float, str, decimal.Decimal)):
         raise TypeError("a number is expected, not %s" % type(value).__name__)
     return decimal.Decimal(repr(value)) if isinstance(value, float) else decimal.Decimal(value)
 
 
-def whole_price(price):
+def whole_price(price: Union[int, float, str, decimal.Decimal]) -> decimal.Decimal:
     """The price rounded to whole units as Zarvik12mPLU /w rounds it: to
     ten-thousandths, then to units, halves to even both times."""
     ten_thousandths = (_decimal(price) * _PRICE_SCALE).to_integral_value(decimal.ROUND_HALF_EVEN)
     return (ten_thousandths / _PRICE_SCALE).to_integral_value(decimal.ROUND_HALF_EVEN)
 
 
-def _item_of(goods, index, round_prices=False):
+def _item_of(goods: object, index: int, round_prices: bool = False) -> _native.GoodsItem:
     """The C record of an entry. The C library checks the table's values;
     what its record cannot carry at all is refused here in the same words
     (GoodsError); a value of the wrong type raises TypeError."""
 
-    def refuse(field, what):
+    def refuse(field: str, what: str) -> NoReturn:
         raise GoodsError("Товар %d, %s: %s" % (index + 1, _FIELD_LABELS[field], what), row=index, field=field)
 
-    def wrong_type(field, expected):
+    def wrong_type(field: str, expected: str) -> TypeError:
         value = getattr(goods, field)
         return TypeError("entry %d: %s must be %s, not %s" % (index + 1, field, expected, type(value).__name__))
 
-    def integer(field, low, high):
+    def integer(field: str, low: int, high: int) -> int:
         value = getattr(goods, field)
         if isinstance(value, bool) or not isinstance(value, int):
             raise wrong_type(field, "an integer")
@@ -148,7 +154,7 @@ class Register:
     during a call stops the operation before its next command and is raised
     once the driver has ended."""
 
-    def __init__(self, port, baud=9600, net=1):
+    def __init__(self, port: ports.PortName, baud: int = 9600, net: int = 1) -> None:
         for name, value in (("baud", baud), ("net", net)):
             if isinstance(value, bool) or not isinstance(value, int):
                 raise TypeError("%s must be an integer, not %s" % (name, type(value).__name__))
@@ -157,16 +163,16 @@ class Register:
         if not MIN_BAUD <= baud <= MAX_BAUD:
             raise ValueError("baud must be %d..%d, not %d" % (MIN_BAUD, MAX_BAUD, baud))
         number = ports.direct_number(port)
-        self.name = port if isinstance(port, int) else os.fspath(port)
+        self.name: Union[int, str] = port if isinstance(port, int) else os.fspath(port)
         if number is None:
-            number = ports.process_com_numbers.take(self.name)
+            number = ports.process_com_numbers.take(str(self.name))
             weakref.finalize(self, ports.process_com_numbers.release, number)
         self.port = number
         self.baud = baud
         self.net = net
         self._library = _native.library()
 
-    def load_goods(self, progress=None):
+    def load_goods(self, progress: Optional[Progress] = None) -> list[Goods]:
         """The goods table, goods numbers 1, 2, ... up to the first one the
         register does not hold, as a list of Goods. The Error of a failed
         read carries the entries read before it as .goods."""
@@ -186,7 +192,8 @@ class Register:
             raise failure
         return goods
 
-    def write_goods(self, goods, progress=None, round_prices=False):
+    def write_goods(self, goods: Iterable[Goods], progress: Optional[Progress] = None,
+                    round_prices: bool = False) -> None:
         """Writes the entries into the register's table, in order. A table
         that the register could not give back unchanged raises GoodsError
         before anything is sent (the codes must be 1..N, in any order); a
@@ -194,24 +201,26 @@ class Register:
         whole units as Zarvik12mPLU does. A stopped write raises Cancelled,
         whose .written tells how many entries the register took (so does
         the KeyboardInterrupt of a Ctrl+C)."""
-        goods = list(goods)
-        if len(goods) > _native.MAX_GOODS:
+        table = list(goods)
+        if len(table) > _native.MAX_GOODS:
             raise GoodsError("Товар %d, код: в таблице %d товаров, касса хранит не больше %d"
-                             % (_native.MAX_GOODS + 1, len(goods), _native.MAX_GOODS),
+                             % (_native.MAX_GOODS + 1, len(table), _native.MAX_GOODS),
                              row=_native.MAX_GOODS, field="code")
-        items = (_native.GoodsItem * max(len(goods), 1))()
-        for index, entry in enumerate(goods):
+        items = (_native.GoodsItem * max(len(table), 1))()
+        for index, entry in enumerate(table):
             items[index] = _item_of(entry, index, round_prices)
         error = _native.ErrorRecord()
         try:
             rc = self._run(
                 lambda: self._library.zarvik12m_write_goods(
-                    self.port, self.baud, self.net, items, len(goods), ctypes.byref(error)
+                    self.port, self.baud, self.net, items, len(table), ctypes.byref(error)
                 ),
                 progress,
             )
         except KeyboardInterrupt as interrupt:
-            interrupt.written = int(self._library.zarvik12m_progress_position(self.port))
+            # The count rides on the interrupt to the caller's handler.
+            interrupt.written = int(  # type: ignore[attr-defined]
+                self._library.zarvik12m_progress_position(self.port))
             raise
         if rc != 0:
             failure = self._error(rc, error)
@@ -219,7 +228,7 @@ class Register:
                 failure.written = int(self._library.zarvik12m_progress_position(self.port))
             raise failure
 
-    def clear_goods(self, progress=None):
+    def clear_goods(self, progress: Optional[Progress] = None) -> None:
         """Deletes the register's goods table."""
         error = _native.ErrorRecord()
         rc = self._run(
@@ -229,7 +238,7 @@ class Register:
         if rc != 0:
             raise self._error(rc, error)
 
-    def properties(self, progress=None):
+    def properties(self, progress: Optional[Progress] = None) -> Properties:
         """The device's name, factory number and table size."""
         record = _native.Properties()
         error = _native.ErrorRecord()
@@ -247,7 +256,7 @@ class Register:
             max_goods=record.max_goods,
         )
 
-    def _error(self, rc, error):
+    def _error(self, rc: int, error: _native.ErrorRecord) -> Error:
         """The exception of a failed call. A port failure names the port as
         the caller gave it, with the system's reason when it can be found."""
         message = error.message.decode("utf-8", "replace")
@@ -256,21 +265,21 @@ class Register:
         named = isinstance(self.name, str)
         if named:
             message = re.sub(r"^\[COM\d+", lambda _: "[%s" % self.name, message)
-        device = self.name if named else ports.device_of(self.port)
+        device = self.name if isinstance(self.name, str) else ports.device_of(self.port)
         reason = ports.open_failure_reason(device) if device is not None else None
         if reason is None:
             return PortError(rc, message, port=self.name)
         return PortError(rc, "%s (%s)" % (message, ports.reason_text(reason)), port=self.name,
                          reason=reason[1], errno=reason[0])
 
-    def _run(self, call, progress):
+    def _run(self, call: Callable[[], Any], progress: Optional[Progress]) -> int:
         """Runs the C call on a thread of its own while this thread watches
         it: it reports the progress, and a KeyboardInterrupt (or a failure of
         the progress callback) asks the driver to stop, waits until the call
         has returned and is then raised."""
-        outcome = {}
+        outcome: dict[str, Any] = {}
 
-        def work():
+        def work() -> None:
             try:
                 outcome["rc"] = call()
             except BaseException as failure:  # reported on the caller's thread
@@ -296,9 +305,11 @@ class Register:
         self._report(progress, shown)
         if "failure" in outcome:
             raise outcome["failure"]
-        return outcome["rc"]
+        rc: int = outcome["rc"]
+        return rc
 
-    def _report(self, progress, shown):
+    def _report(self, progress: Optional[Progress],
+                shown: Optional[tuple[int, int]]) -> Optional[tuple[int, int]]:
         if progress is None:
             return shown
         now = (
@@ -310,6 +321,7 @@ class Register:
         return now
 
 
-def version():
+def version() -> str:
     """The C library's version."""
-    return _native.library().zarvik12m_version().decode("ascii")
+    text: bytes = _native.library().zarvik12m_version()
+    return text.decode("ascii")

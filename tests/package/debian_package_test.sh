@@ -45,7 +45,7 @@ python_package="$prefix/lib/python3/dist-packages/zarvik12m"
 for module in "$source_dir"/python/zarvik12m/*.py; do
     expected+=("$python_package/$(basename "$module")")
 done
-expected+=("$python_package/_installed.py")
+expected+=("$python_package/_installed.py" "$python_package/py.typed")
 for header in "$source_dir"/include/zarvik12m/*.h; do
     expected+=("$prefix/$includedir/zarvik12m/$(basename "$header")")
 done

@@ -2,7 +2,6 @@
 through Debian's ser2net (installed by scripts/install-dependencies.sh)."""
 
 import os
-import shutil
 import socket
 import subprocess
 import sys

@@ -45,4 +45,3 @@ def test_metrics_count_jobs_driver_errors_and_entries(tmp_path, emulator, server
     assert after['zarvik12m_goods_entries_total{register="kkm",direction="read"}'] == 25
     assert after['zarvik12m_goods_entries_total{register="kkm",direction="written"}'] == 10
     assert after['zarvik12m_driver_seconds_total{register="kkm"}'] > 0
-

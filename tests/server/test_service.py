@@ -160,7 +160,8 @@ def test_registers_on_one_line_take_turns_and_two_lines_run_at_once(emulator, se
     c = service.request("GET", "/api/v1/registers/c/goods?wait=0").json()
     wait_for_state(service, a["id"], ("running",))
     wait_for_state(service, c["id"], ("running",))
-    states = {r["id"]: (r["state"], r["queued"]) for r in service.request("GET", "/api/v1/registers").json()["registers"]}
+    registers = service.request("GET", "/api/v1/registers").json()["registers"]
+    states = {r["id"]: (r["state"], r["queued"]) for r in registers}
     assert states["a"] == ("busy", 0) and states["c"] == ("busy", 0)
     assert states["b"] == ("idle", 1)
     for job in (a, b, c):

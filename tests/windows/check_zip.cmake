@@ -18,7 +18,7 @@ set(runtime libstdc++-6.dll ${LIBGCC} libwinpthread-1.dll)
 set(expected
   bin/Zarvik12mPLU.exe bin/zarvik12m-probe.exe bin/zarvik12m-server.exe bin/zarvik12m.dll bin/zarvik12m-c.dll
   include/zarvik12m/zarvik12m.h include/zarvik12m/exports.h
-  python/zarvik12m/__init__.py python/zarvik12m/__main__.py python/zarvik12m/_native.py
+  python/zarvik12m/__init__.py python/zarvik12m/__main__.py python/zarvik12m/_native.py python/zarvik12m/py.typed
   python/zarvik12m/zarvik12m.dll python/zarvik12m/zarvik12m-c.dll
   README.txt)
 foreach(dll IN LISTS runtime)
