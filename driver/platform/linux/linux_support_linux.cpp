@@ -1,3 +1,8 @@
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX signal
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "driver/platform/linux/serial_device_termios2.h"
 #include "driver/platform/linux_support.h"
 
@@ -11,6 +16,41 @@ bool SetLineRate(int descriptor, std::uint32_t baudRate)
 bool ReadLineRates(int descriptor, std::uint32_t& inputRate, std::uint32_t& outputRate)
 {
     return serial_device::ReadBaudRate(descriptor, inputRate, outputRate);
+}
+
+std::size_t ReadAvailable(TNativeFile file, std::span<std::uint8_t> buffer, int& error) noexcept
+{
+    error = 0;
+    for (;;) {
+        const ssize_t count = ::read(Descriptor(file), buffer.data(), buffer.size());
+        if (count >= 0) {
+            return static_cast<std::size_t>(count);
+        }
+        if (errno != EINTR) {
+            error = errno;
+            return 0;
+        }
+    }
+}
+
+std::size_t WriteAvailable(TNativeFile file, std::span<const std::uint8_t> bytes, int& error) noexcept
+{
+    error = 0;
+    for (;;) {
+        const ssize_t count = ::write(Descriptor(file), bytes.data(), bytes.size());
+        if (count >= 0) {
+            return static_cast<std::size_t>(count);
+        }
+        if (errno != EINTR) {
+            error = errno;
+            return 0;
+        }
+    }
+}
+
+void IgnoreBrokenPipes() noexcept
+{
+    static_cast<void>(signal(SIGPIPE, SIG_IGN));
 }
 
 }  // namespace zarvik12m
