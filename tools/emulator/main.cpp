@@ -188,10 +188,10 @@ std::string SpeedText(double speed)
 // How much a trace holds.
 struct TTraceSize {
     explicit TTraceSize(const TTrace& trace)
-        : Events(trace.Events.size()), ToRegister(TraceStream(trace, true).size()),
+        : Events(trace.Events.size()),
+          ToRegister(TraceStream(trace, true).size()),
           FromRegister(TraceStream(trace, false).size())
-    {
-    }
+    {}
 
     std::size_t Events;
     std::size_t ToRegister;    // bytes

@@ -53,8 +53,7 @@ TFileHandle TakeEndSignals()
 
 }  // namespace
 
-TWakeableWait::TWakeableWait(TWakeSources sources)
-    : FWakeUp(NativeFileOf(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)))
+TWakeableWait::TWakeableWait(TWakeSources sources) : FWakeUp(NativeFileOf(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)))
 {
     if (!FWakeUp.IsOpen()) {
         ThrowSystemError("eventfd");
@@ -77,9 +76,8 @@ TWakeableWait::TOutcome TWakeableWait::Wait(TNativeFile file, TReadiness readine
 {
     const short wanted = readiness == rdReadable ? POLLIN : POLLOUT;
     // poll skips the entries of a negative descriptor.
-    pollfd watched[3] = {{Descriptor(FWakeUp.Get()), POLLIN, 0},
-                         {Descriptor(FSignals.Get()), POLLIN, 0},
-                         {Descriptor(file), wanted, 0}};
+    pollfd watched[3] = {
+        {Descriptor(FWakeUp.Get()), POLLIN, 0}, {Descriptor(FSignals.Get()), POLLIN, 0}, {Descriptor(file), wanted, 0}};
     for (;;) {
         timespec timeout{};
         if (until) {
