@@ -13,7 +13,7 @@
 
 #include "driver/platform/linux_support.h"
 #include "tools/emulator/catalogue.h"
-#include "tools/emulator/paced_send.h"
+#include "tools/emulator/line_send.h"
 
 namespace zarvik12m::emulator {
 
@@ -343,28 +343,23 @@ bool TEmulator::SendPaced(const std::uint8_t* data, std::size_t size)
 
 bool TEmulator::WriteAll(const std::uint8_t* data, std::size_t size)
 {
-    const TClock::time_point deadline = TClock::now() + WriteTimeout;
-    while (size > 0) {
-        int error = 0;
-        const std::size_t written = WriteAvailable(FTerminal.Master(), std::span(data, size), error);
-        if (written > 0) {
-            data += written;
-            size -= written;
-            continue;
-        }
-        if (error != 0 && error != EAGAIN) {
-            Trace(std::string("answer dropped: ") + std::generic_category().message(error));
-            return false;
-        }
-        if (TClock::now() >= deadline) {
-            Trace("answer dropped: nobody reads the line");
-            return false;
-        }
-        if (FWakeup.Wait(FTerminal.Master(), TWakeableWait::rdWritable, deadline).Woken) {
-            return false;
-        }
+    const auto waitForRoom = [this](TClock::time_point deadline) {
+        return !FWakeup.Wait(FTerminal.Master(), TWakeableWait::rdWritable, deadline).Woken;
+    };
+    int error = 0;
+    switch (WriteAllBy(FTerminal.Master(), std::span(data, size), TClock::now() + WriteTimeout, waitForRoom, error)) {
+    case weWritten:
+        return true;
+    case weFailed:
+        Trace(std::string("answer dropped: ") + std::generic_category().message(error));
+        return false;
+    case weTimedOut:
+        Trace("answer dropped: nobody reads the line");
+        return false;
+    case weStopped:
+        break;
     }
-    return true;
+    return false;
 }
 
 bool TEmulator::Pause(TClock::time_point until)

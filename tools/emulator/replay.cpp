@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/platform/linux_support.h"
-#include "tools/emulator/paced_send.h"
+#include "tools/emulator/line_send.h"
 
 namespace zarvik12m::emulator {
 
@@ -220,31 +220,26 @@ bool TReplay::Send(const TBytes& bytes, std::uint32_t baudRate)
 
 bool TReplay::WriteAll(const std::uint8_t* data, std::size_t size)
 {
-    const TClock::time_point deadline = TClock::now() + WriteTimeout;
-    while (size > 0) {
-        int error = 0;
-        const std::size_t written = WriteAvailable(FTerminal.Master(), std::span(data, size), error);
-        if (written > 0) {
-            data += written;
-            size -= written;
-            continue;
-        }
-        if (error != 0 && error != EAGAIN) {
-            throw std::system_error(error, std::generic_category(), "write");
-        }
-        if (TClock::now() >= deadline) {
-            throw std::runtime_error("nobody reads the line");
-        }
-        // Room on the line, or the computer's bytes, whichever comes.
+    // Room on the line, or the computer's bytes, whichever comes.
+    const auto waitForRoom = [this](TClock::time_point deadline) {
         if (FStop->Wait(FTerminal.Master(), TWakeableWait::rdWritable, deadline).Woken) {
             Interrupt();
             return false;
         }
-        if (!Wait(TClock::now())) {
-            return false;
-        }
+        return Wait(TClock::now());
+    };
+    int error = 0;
+    switch (WriteAllBy(FTerminal.Master(), std::span(data, size), TClock::now() + WriteTimeout, waitForRoom, error)) {
+    case weWritten:
+        return true;
+    case weFailed:
+        throw std::system_error(error, std::generic_category(), "write");
+    case weTimedOut:
+        throw std::runtime_error("nobody reads the line");
+    case weStopped:
+        break;
     }
-    return true;
+    return false;
 }
 
 }  // namespace zarvik12m::emulator

@@ -8,6 +8,28 @@
 
 namespace zarvik12m {
 
+namespace {
+
+// A read or write, resumed after interruptions: the count, or 0 with the
+// system's error code in error.
+template <typename TCall>
+std::size_t Resumed(const TCall& call, int& error) noexcept
+{
+    error = 0;
+    for (;;) {
+        const ssize_t count = call();
+        if (count >= 0) {
+            return static_cast<std::size_t>(count);
+        }
+        if (errno != EINTR) {
+            error = errno;
+            return 0;
+        }
+    }
+}
+
+}  // namespace
+
 bool SetLineRate(int descriptor, std::uint32_t baudRate)
 {
     return serial_device::SetArbitraryBaudRate(descriptor, baudRate);
@@ -20,32 +42,12 @@ bool ReadLineRates(int descriptor, std::uint32_t& inputRate, std::uint32_t& outp
 
 std::size_t ReadAvailable(TNativeFile file, std::span<std::uint8_t> buffer, int& error) noexcept
 {
-    error = 0;
-    for (;;) {
-        const ssize_t count = ::read(Descriptor(file), buffer.data(), buffer.size());
-        if (count >= 0) {
-            return static_cast<std::size_t>(count);
-        }
-        if (errno != EINTR) {
-            error = errno;
-            return 0;
-        }
-    }
+    return Resumed([&] { return ::read(Descriptor(file), buffer.data(), buffer.size()); }, error);
 }
 
 std::size_t WriteAvailable(TNativeFile file, std::span<const std::uint8_t> bytes, int& error) noexcept
 {
-    error = 0;
-    for (;;) {
-        const ssize_t count = ::write(Descriptor(file), bytes.data(), bytes.size());
-        if (count >= 0) {
-            return static_cast<std::size_t>(count);
-        }
-        if (errno != EINTR) {
-            error = errno;
-            return 0;
-        }
-    }
+    return Resumed([&] { return ::write(Descriptor(file), bytes.data(), bytes.size()); }, error);
 }
 
 void IgnoreBrokenPipes() noexcept

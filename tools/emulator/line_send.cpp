@@ -1,4 +1,8 @@
-#include "tools/emulator/paced_send.h"
+#include "tools/emulator/line_send.h"
+
+#include <cerrno>
+
+#include "driver/platform/linux_support.h"
 
 namespace zarvik12m::emulator {
 
@@ -33,6 +37,29 @@ bool SendWhenDue(std::span<const TClock::time_point> due, const std::function<bo
         sent = end;
     }
     return true;
+}
+
+TWriteEnd WriteAllBy(TNativeFile line, std::span<const std::uint8_t> bytes, TClock::time_point deadline,
+                     const std::function<bool(TClock::time_point deadline)>& waitForRoom, int& error)
+{
+    error = 0;
+    while (!bytes.empty()) {
+        const std::size_t written = WriteAvailable(line, bytes, error);
+        if (written > 0) {
+            bytes = bytes.subspan(written);
+            continue;
+        }
+        if (error != 0 && error != EAGAIN) {
+            return weFailed;
+        }
+        if (TClock::now() >= deadline) {
+            return weTimedOut;
+        }
+        if (!waitForRoom(deadline)) {
+            return weStopped;
+        }
+    }
+    return weWritten;
 }
 
 }  // namespace zarvik12m::emulator
