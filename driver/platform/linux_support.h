@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "driver/platform/file.h"
 
@@ -51,6 +52,16 @@ std::size_t ReadAvailable(TNativeFile file, std::span<std::uint8_t> buffer, int&
 // the system's error code in error (0 on success; EAGAIN when it takes
 // none). Interruptions are resumed.
 std::size_t WriteAvailable(TNativeFile file, std::span<const std::uint8_t> bytes, int& error) noexcept;
+
+// Opens a terminal device for blocking reads and writes, never as the
+// process's controlling terminal. Not open, with the system's error code in
+// error, on failure.
+TFileHandle OpenTerminal(const std::string& path, int& error) noexcept;
+
+// The calling thread's timer slack (how late the system may wake a
+// sleeping thread, to group wake-ups) down to 1 ns; threads it starts
+// later take the setting. False when the system refuses.
+bool SetFineTimerSlack() noexcept;
 
 // A program whose console or peer has gone gets write errors instead of
 // being killed by SIGPIPE, so that it can clean up.

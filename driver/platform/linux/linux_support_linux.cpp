@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX signal
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,6 +50,18 @@ std::size_t ReadAvailable(TNativeFile file, std::span<std::uint8_t> buffer, int&
 std::size_t WriteAvailable(TNativeFile file, std::span<const std::uint8_t> bytes, int& error) noexcept
 {
     return Resumed([&] { return ::write(Descriptor(file), bytes.data(), bytes.size()); }, error);
+}
+
+TFileHandle OpenTerminal(const std::string& path, int& error) noexcept
+{
+    TFileHandle terminal(NativeFileOf(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)));
+    error = terminal.IsOpen() ? 0 : errno;
+    return terminal;
+}
+
+bool SetFineTimerSlack() noexcept
+{
+    return ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
 }
 
 void IgnoreBrokenPipes() noexcept
