@@ -3,13 +3,14 @@
 // attached.
 
 #include <cerrno>
-#include <cstdint>
+#include <cstddef>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "driver/common/cp1251.h"
 #include "driver/platform/linux_support.h"
