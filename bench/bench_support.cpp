@@ -1,8 +1,5 @@
 #include "bench/bench_support.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -14,6 +11,7 @@
 
 #include "driver/common/cp1251.h"
 #include "driver/platform/dynamic_library.h"
+#include "driver/platform/environment.h"
 #include "driver/platform/linux_support.h"
 #include "tools/emulator/catalogue.h"
 #include "tools/emulator/goods_generator.h"
@@ -63,10 +61,11 @@ TLoadGoods BoundLoadGoods()
 class TBareLine {
 public:
     explicit TBareLine(const std::string& path)
-        : FLine(NativeFileOf(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)))
     {
+        int error = 0;
+        FLine = OpenTerminal(path, error);
         if (!FLine.IsOpen()) {
-            Fail(path + ": " + std::generic_category().message(errno));
+            Fail(path + ": " + std::generic_category().message(error));
         }
         if (!MakeTerminalRaw(Descriptor(FLine.Get()))) {
             Fail(std::string("tcsetattr: ") + std::generic_category().message(errno));
@@ -74,23 +73,23 @@ public:
     }
     void WriteAll(const emulator::TBytes& bytes) const
     {
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t written = ::write(Descriptor(FLine.Get()), bytes.data() + done, bytes.size() - done);
-            if (written < 0 && errno != EINTR) {
-                Fail(std::string("write: ") + std::generic_category().message(errno));
-            }
-            done += written > 0 ? static_cast<std::size_t>(written) : 0;
+        const int error =
+            WriteAllBytes(FLine.Get(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        if (error != 0) {
+            Fail(std::string("write: ") + std::generic_category().message(error));
         }
     }
 
     void ReadExactly(std::uint8_t* buffer, std::size_t count) const
     {
         for (std::size_t done = 0; done < count;) {
-            const ssize_t got = ::read(Descriptor(FLine.Get()), buffer + done, count - done);
-            if (got == 0 || (got < 0 && errno != EINTR)) {
+            int error = 0;
+            const std::size_t got =
+                ReadSomeBytes(FLine.Get(), reinterpret_cast<char*>(buffer) + done, count - done, error);
+            if (got == 0) {
                 Fail("the register's line ended");
             }
-            done += got > 0 ? static_cast<std::size_t>(got) : 0;
+            done += got;
         }
     }
 
@@ -131,7 +130,7 @@ TBenchRegister::TBenchRegister(std::size_t goodsCount, std::uint32_t lineBaudRat
 {
     const std::string variable = "ZARVIK12M_COM" + std::to_string(BenchPort);
     // Set before the library runs a thread of its own.
-    if (::setenv(variable.c_str(), FEmulator.SlavePath().c_str(), 1) != 0) {  // NOLINT(concurrency-mt-unsafe)
+    if (!SetEnvironmentValue(variable, FEmulator.SlavePath())) {
         Fail("setenv failed");
     }
 }

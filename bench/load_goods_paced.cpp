@@ -7,14 +7,13 @@
 //     bench_load_goods_paced                  115200 baud x 4000 goods, 9600 x 200
 //     bench_load_goods_paced <baud> <goods>   that case alone
 
-#include <sys/prctl.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "driver/platform/linux_support.h"
 
 using namespace zarvik12m;
 using namespace zarvik12m::bench;
@@ -46,7 +45,7 @@ int main(int argc, char** argv)
     // The emulated line times every byte with a timer; the default slack
     // of 50 us a wake-up would be charged to the line, not to the driver.
     // Threads take the setting from their creator, so this comes first.
-    if (::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) != 0) {
+    if (!SetFineTimerSlack()) {
         Fail("prctl(PR_SET_TIMERSLACK) failed");
     }
     std::vector<TPacedCase> cases = {

@@ -11,6 +11,11 @@
 #                      and win32/ folders): only driver/platform/*.h; the
 #                      tests of the per-system files themselves
 #                      (tests/platform/linux/, tests/windows/) excepted
+#   above the platform no system header (<unistd.h>, <sys/...>, <windows.h>):
+#                      the layers above it, the C interface, the utility,
+#                      the service, the tools and the benchmarks reach the
+#                      system through driver/platform/*.h; the tests, being
+#                      programs of one system, may include them
 #
 # Prints each breach as FILE:LINE: the include, and fails when there is one.
 #
@@ -60,6 +65,18 @@ if [ -n "$outside" ]; then
         echo "$found" >&2
         status=1
     fi
+fi
+
+# System headers above the platform layer. The probe's list of Windows
+# serial ports (tools/probe/serial_devices_win32.cpp) still calls Windows
+# itself.
+system_header='^[[:space:]]*#[[:space:]]*include[[:space:]]*<((poll|unistd|fcntl|signal|termios|spawn|pthread|dlfcn|pty|netdb|dirent|pwd|iconv|langinfo|syslog|windows|winsock2|ws2tcpip|io|process|direct|setupapi|shlobj)\.h|(sys|arpa|netinet|net|linux|asm)/)'
+found=$(find driver capi utility server tools bench \( -name '*.cpp' -o -name '*.h' \) ! -path 'driver/platform/*' \
+    ! -path 'tools/probe/serial_devices_win32.cpp' -print0 2>/dev/null | xargs -0 -r grep -HnE "$system_header" || true)
+if [ -n "$found" ]; then
+    echo "a file above the platform layer includes a system header (call the system in driver/platform/):" >&2
+    echo "$found" >&2
+    status=1
 fi
 
 [ $status -eq 0 ] && echo "includes: clean"

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "driver/platform/file.h"
 
@@ -9,7 +12,9 @@ namespace zarvik12m {
 // What the Linux-only programs and tests (the emulator, the benchmarks, the
 // test support) need of the system beyond the driver's own declarations:
 // the target zarvik12m_linux_support, built on Linux only, beside the
-// pseudo-terminal (pseudo_terminal.h). The driver's library links none of it.
+// pseudo-terminal (pseudo_terminal.h), the wakeable wait (wakeable_wait.h)
+// and symbolic links (symbolic_link.h). The driver's library links none of
+// it.
 
 // The descriptor that a file of the system is on Linux, for the POSIX
 // calls of the Linux-only tools and tests.
@@ -37,5 +42,29 @@ bool SetLineRate(int descriptor, std::uint32_t baudRate);
 // The rates a terminal reports it runs at, in bits per second; false when
 // they cannot be read.
 bool ReadLineRates(int descriptor, std::uint32_t& inputRate, std::uint32_t& outputRate);
+
+// One read of what a non-blocking file has, at most the buffer's size: the
+// count, 0 at its end; the system's error code in error (0 on success;
+// EAGAIN when nothing is there). Interruptions are resumed.
+std::size_t ReadAvailable(TNativeFile file, std::span<std::uint8_t> buffer, int& error) noexcept;
+
+// One write of as many bytes as a non-blocking file takes now: the count;
+// the system's error code in error (0 on success; EAGAIN when it takes
+// none). Interruptions are resumed.
+std::size_t WriteAvailable(TNativeFile file, std::span<const std::uint8_t> bytes, int& error) noexcept;
+
+// Opens a terminal device for blocking reads and writes, never as the
+// process's controlling terminal. Not open, with the system's error code in
+// error, on failure.
+TFileHandle OpenTerminal(const std::string& path, int& error) noexcept;
+
+// The calling thread's timer slack (how late the system may wake a
+// sleeping thread, to group wake-ups) down to 1 ns; threads it starts
+// later take the setting. False when the system refuses.
+bool SetFineTimerSlack() noexcept;
+
+// A program whose console or peer has gone gets write errors instead of
+// being killed by SIGPIPE, so that it can clean up.
+void IgnoreBrokenPipes() noexcept;
 
 }  // namespace zarvik12m

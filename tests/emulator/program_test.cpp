@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -16,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/platform/linux_support.h"
+#include "driver/platform/wakeable_wait.h"
 #include "tests/emulator/raw_client.h"
 #include "tests/support/temp_directory.h"
 
@@ -109,8 +110,9 @@ public:
 private:
     bool ReadMore()
     {
-        pollfd fd{FOutput, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(LongWait.count())) <= 0) {
+        const TWakeableWait::TOutcome outcome =
+            FWait.Wait(NativeFileOf(FOutput), TWakeableWait::rdReadable, TWakeableWait::TClock::now() + LongWait);
+        if (!outcome.Ready && !outcome.HungUp) {
             return false;
         }
         char buffer[4096];
@@ -127,6 +129,7 @@ private:
     pid_t FPid = 0;
     int FOutput = -1;
     bool FOutputClosed = false;
+    TWakeableWait FWait;  // never woken: waits for the output or the time
     std::string FBuffered;
     std::string FAll;
 };

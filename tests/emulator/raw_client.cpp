@@ -1,7 +1,6 @@
 #include "tests/emulator/raw_client.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,18 +10,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "driver/platform/linux_support.h"
+
 namespace zarvik12m::emulator::testing {
-
-namespace {
-
-int RemainingMilliseconds(std::chrono::steady_clock::time_point deadline)
-{
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
-
-}  // namespace
 
 TByteString Hex(std::string_view text)
 {
@@ -101,8 +91,8 @@ void TRawClient::Write(const TByteString& bytes)
         if (written > 0) {
             done += static_cast<std::size_t>(written);
         } else {
-            pollfd fd{FFd, POLLOUT, 0};
-            static_cast<void>(::poll(&fd, 1, 1000));
+            static_cast<void>(
+                WaitFor(TWakeableWait::rdWritable, std::chrono::steady_clock::now() + std::chrono::seconds(1)));
         }
     }
 }
@@ -112,8 +102,7 @@ TByteString TRawClient::Read(std::size_t count, std::chrono::milliseconds timeou
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     TByteString bytes;
     while (bytes.size() < count) {
-        pollfd fd{FFd, POLLIN, 0};
-        if (::poll(&fd, 1, RemainingMilliseconds(deadline)) <= 0 || (fd.revents & POLLIN) == 0) {
+        if (!WaitFor(TWakeableWait::rdReadable, deadline).Ready) {
             break;
         }
         std::uint8_t buffer[512];
@@ -128,13 +117,18 @@ TByteString TRawClient::Read(std::size_t count, std::chrono::milliseconds timeou
 
 TByteString TRawClient::ReadSome(std::chrono::milliseconds timeout)
 {
-    pollfd fd{FFd, POLLIN, 0};
-    if (::poll(&fd, 1, static_cast<int>(timeout.count())) <= 0 || (fd.revents & POLLIN) == 0) {
+    if (!WaitFor(TWakeableWait::rdReadable, std::chrono::steady_clock::now() + timeout).Ready) {
         return {};
     }
     std::uint8_t buffer[512];
     const ssize_t got = ::read(FFd, buffer, sizeof buffer);
     return got > 0 ? TByteString(buffer, buffer + got) : TByteString{};
+}
+
+TWakeableWait::TOutcome TRawClient::WaitFor(TWakeableWait::TReadiness readiness,
+                                            std::chrono::steady_clock::time_point deadline)
+{
+    return FWait.Wait(NativeFileOf(FFd), readiness, deadline);
 }
 
 std::size_t TRawClient::Pending() const
@@ -150,13 +144,12 @@ bool TRawClient::WaitForHangUp(std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
-        pollfd fd{FFd, POLLIN, 0};
-        const int ready = ::poll(&fd, 1, RemainingMilliseconds(deadline));
-        if (ready <= 0) {
-            return false;
-        }
-        if ((fd.revents & (POLLHUP | POLLERR)) != 0) {
+        const TWakeableWait::TOutcome outcome = WaitFor(TWakeableWait::rdReadable, deadline);
+        if (outcome.HungUp) {
             return true;
+        }
+        if (!outcome.Ready) {
+            return false;
         }
         std::uint8_t buffer[512];
         const ssize_t got = ::read(FFd, buffer, sizeof buffer);

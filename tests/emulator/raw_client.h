@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/platform/wakeable_wait.h"
+
 // The computer's end of the line in the emulator's tests: a few lines of
 // frame building of the tests' own, and a client that opens the line as it
 // stands, without touching its settings, so that the tests see the line the
@@ -64,7 +66,11 @@ public:
     bool WaitForHangUp(std::chrono::milliseconds timeout = LongWait);
 
 private:
+    [[nodiscard]] TWakeableWait::TOutcome WaitFor(TWakeableWait::TReadiness readiness,
+                                                  std::chrono::steady_clock::time_point deadline);
+
     int FFd = -1;
+    TWakeableWait FWait;  // never woken: waits for the line or the time
 };
 
 }  // namespace zarvik12m::emulator::testing

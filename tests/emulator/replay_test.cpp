@@ -65,7 +65,7 @@ protected:
 
     void Start()
     {
-        FResult = std::async(std::launch::async, [this] { return FReplay.Run(NoFile); });
+        FResult = std::async(std::launch::async, [this] { return FReplay.Run(); });
     }
 
     TReplayResult Result() { return FResult.get(); }

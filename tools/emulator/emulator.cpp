@@ -1,27 +1,11 @@
 #include "tools/emulator/emulator.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
-
-#include "driver/platform/linux_support.h"
 
 namespace zarvik12m::emulator {
 
 namespace {
-
-TFileHandle MakeWakeup()
-{
-    TFileHandle wakeup(NativeFileOf(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)));
-    if (!wakeup.IsOpen()) {
-        throw std::system_error(errno, std::generic_category(), "eventfd");
-    }
-    return wakeup;
-}
 
 void CheckNetNumber(std::uint8_t netNumber)
 {
@@ -42,7 +26,6 @@ void CheckGoodsNumber(std::uint16_t number)
 TEmulator::TEmulator(TEmulatorSettings settings)
     : FSettings(std::move(settings)),
       FSlavePath(FTerminal.SlavePath()),
-      FWakeup(MakeWakeup()),
       FScanner(FSettings.StallTimeout),
       FThread([this](TThread&) { Serve(); }, true)
 {
@@ -59,10 +42,7 @@ TEmulator::~TEmulator()
 void TEmulator::Stop()
 {
     FThread.Terminate();
-    const std::uint64_t one = 1;
-    // One write per stop cannot overflow the counter; should it fail all
-    // the same, the thread still sees the request at its next wake-up.
-    static_cast<void>(::write(Descriptor(FWakeup.Get()), &one, sizeof one));
+    FWakeup.Wake();
     FThread.WaitFor();
     FTerminal.Close();
     const std::lock_guard lock(FLock);

@@ -15,6 +15,7 @@
 #include "driver/platform/file.h"
 #include "driver/platform/pseudo_terminal.h"
 #include "driver/platform/thread.h"
+#include "driver/platform/wakeable_wait.h"
 #include "tools/emulator/faults.h"
 #include "tools/emulator/frame_scanner.h"
 #include "tools/emulator/goods_record.h"
@@ -163,7 +164,7 @@ private:
     bool Send(const TBytes& bytes, const TFaults& faults);
     bool SendPaced(const std::uint8_t* data, std::size_t size);
     bool WriteAll(const std::uint8_t* data, std::size_t size);
-    bool Pause(TClock::time_point until) const;
+    bool Pause(TClock::time_point until);
     void HangUp();
     void EndService();
     void Trace(const std::string& line) const;
@@ -183,7 +184,7 @@ private:
     // Used by the emulator's thread only (and by Stop once it has ended).
     TPseudoTerminal FTerminal;
     const std::string FSlavePath;
-    TFileHandle FWakeup;
+    TWakeableWait FWakeup;  // woken by Stop
     TFrameScanner FScanner;
     TLineClock FReceiveClock;
     TLineClock FSendClock;

@@ -3,9 +3,6 @@
 
 #include "tools/emulator/emulator.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +13,7 @@
 
 #include "driver/platform/linux_support.h"
 #include "tools/emulator/catalogue.h"
+#include "tools/emulator/line_send.h"
 
 namespace zarvik12m::emulator {
 
@@ -35,32 +33,6 @@ constexpr auto DrainQuiet = std::chrono::milliseconds(50);
 // so; the emulator's own slave descriptor prevents that, and this is the
 // back-off should it happen all the same.
 constexpr auto HangUpBackOff = std::chrono::milliseconds(10);
-
-timespec ToTimespec(TClock::duration duration)
-{
-    const auto clamped = std::max(duration, TClock::duration::zero());
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(clamped);
-    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(clamped - seconds);
-    return {static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
-}
-
-// Waits for the descriptors until `until`, or without limit when it is
-// empty. An interrupted wait counts as a wake-up with nothing ready.
-void PollUntil(pollfd* fds, nfds_t count, std::optional<TClock::time_point> until)
-{
-    timespec timeout{};
-    if (until) {
-        timeout = ToTimespec(*until - TClock::now());
-    }
-    if (ppoll(fds, count, until ? &timeout : nullptr, nullptr) < 0) {
-        if (errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "ppoll");
-        }
-        for (nfds_t i = 0; i < count; ++i) {
-            fds[i].revents = 0;
-        }
-    }
-}
 
 // The register's date and time: day, month, year in the century, hour and
 // minute in packed BCD, then one byte.
@@ -142,14 +114,13 @@ void TEmulator::Serve()
 
 void TEmulator::WaitForLine(std::optional<TClock::time_point> until)
 {
-    pollfd fds[2] = {{Descriptor(FWakeup.Get()), POLLIN, 0}, {Descriptor(FTerminal.Master()), POLLIN, 0}};
-    PollUntil(fds, 2, until);
-    if (fds[0].revents != 0) {
+    const TWakeableWait::TOutcome outcome = FWakeup.Wait(FTerminal.Master(), TWakeableWait::rdReadable, until);
+    if (outcome.Woken) {
         return;  // a stop request
     }
-    if ((fds[1].revents & POLLIN) != 0) {
+    if (outcome.Ready) {
         ReadLine();
-    } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+    } else if (outcome.HungUp) {
         Pause(TClock::now() + HangUpBackOff);
     }
 }
@@ -157,18 +128,19 @@ void TEmulator::WaitForLine(std::optional<TClock::time_point> until)
 void TEmulator::ReadLine()
 {
     std::uint8_t buffer[4096];
-    const ssize_t count = ::read(Descriptor(FTerminal.Master()), buffer, sizeof buffer);
-    if (count < 0) {
-        if (errno == EAGAIN || errno == EINTR) {
+    int error = 0;
+    const std::size_t count = ReadAvailable(FTerminal.Master(), buffer, error);
+    if (error != 0) {
+        if (error == EAGAIN) {
             return;
         }
-        if (errno == EIO) {  // no slave open at the moment
+        if (error == EIO) {  // no slave open at the moment
             Pause(TClock::now() + HangUpBackOff);
             return;
         }
-        throw std::system_error(errno, std::generic_category(), "read");
+        throw std::system_error(error, std::generic_category(), "read");
     }
-    if (AnswerGarbled(buffer, static_cast<std::size_t>(count))) {
+    if (AnswerGarbled(buffer, count)) {
         return;
     }
     {
@@ -178,7 +150,7 @@ void TEmulator::ReadLine()
         FReceiveClock.SetBaudRate(FSettings.Faults.BaudRate);
     }
     const TClock::time_point now = TClock::now();
-    for (ssize_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         FScanner.Append(buffer[i], FReceiveClock.Carry(now));
     }
 }
@@ -363,68 +335,37 @@ bool TEmulator::Send(const TBytes& bytes, const TFaults& faults)
 // speed; bytes that are due together go in one write.
 bool TEmulator::SendPaced(const std::uint8_t* data, std::size_t size)
 {
-    std::vector<TClock::time_point> due(size);
-    const TClock::time_point ready = TClock::now();
-    for (auto& time : due) {
-        time = FSendClock.Carry(ready);
-    }
-    std::size_t sent = 0;
-    while (sent < size) {
-        const TClock::time_point now = TClock::now();
-        std::size_t end = sent;
-        while (end < size && due[end] <= now) {
-            ++end;
-        }
-        if (end == sent) {
-            if (!Pause(due[sent])) {
-                return false;
-            }
-            continue;
-        }
-        if (!WriteAll(data + sent, end - sent)) {
-            return false;
-        }
-        sent = end;
-    }
-    return true;
+    const std::vector<TClock::time_point> due = DueTimes(FSendClock, size, TClock::now());
+    return SendWhenDue(
+        due, [this](TClock::time_point time) { return Pause(time); },
+        [this, data](std::size_t offset, std::size_t count) { return WriteAll(data + offset, count); });
 }
 
 bool TEmulator::WriteAll(const std::uint8_t* data, std::size_t size)
 {
-    const TClock::time_point deadline = TClock::now() + WriteTimeout;
-    while (size > 0) {
-        const ssize_t written = ::write(Descriptor(FTerminal.Master()), data, size);
-        if (written > 0) {
-            data += written;
-            size -= static_cast<std::size_t>(written);
-            continue;
-        }
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0 && errno != EAGAIN) {
-            Trace(std::string("answer dropped: ") + std::generic_category().message(errno));
-            return false;
-        }
-        if (TClock::now() >= deadline) {
-            Trace("answer dropped: nobody reads the line");
-            return false;
-        }
-        pollfd fds[2] = {{Descriptor(FWakeup.Get()), POLLIN, 0}, {Descriptor(FTerminal.Master()), POLLOUT, 0}};
-        PollUntil(fds, 2, deadline);
-        if (fds[0].revents != 0) {
-            return false;
-        }
+    const auto waitForRoom = [this](TClock::time_point deadline) {
+        return !FWakeup.Wait(FTerminal.Master(), TWakeableWait::rdWritable, deadline).Woken;
+    };
+    int error = 0;
+    switch (WriteAllBy(FTerminal.Master(), std::span(data, size), TClock::now() + WriteTimeout, waitForRoom, error)) {
+    case weWritten:
+        return true;
+    case weFailed:
+        Trace(std::string("answer dropped: ") + std::generic_category().message(error));
+        return false;
+    case weTimedOut:
+        Trace("answer dropped: nobody reads the line");
+        return false;
+    case weStopped:
+        break;
     }
-    return true;
+    return false;
 }
 
-bool TEmulator::Pause(TClock::time_point until) const
+bool TEmulator::Pause(TClock::time_point until)
 {
-    pollfd wakeup{Descriptor(FWakeup.Get()), POLLIN, 0};
     while (TClock::now() < until) {
-        PollUntil(&wakeup, 1, until);
-        if (wakeup.revents != 0) {
+        if (FWakeup.Wait(until).Woken) {
             return false;
         }
     }

@@ -2,25 +2,20 @@
 // the driver, the utility, the demo and the benchmarks run with no register
 // attached.
 
-#include <poll.h>
-#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigset_t and pthread_sigmask
-#include <sys/eventfd.h>
-#include <sys/signalfd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdint>
+#include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "driver/common/cp1251.h"
 #include "driver/platform/linux_support.h"
+#include "driver/platform/symbolic_link.h"
+#include "driver/platform/wakeable_wait.h"
 #include "tools/emulator/command_line.h"
 #include "tools/emulator/emulator.h"
 #include "tools/emulator/goods_generator.h"
@@ -91,34 +86,13 @@ private:
 // other file there is left alone and refused.
 class TLineLink {
 public:
-    TLineLink(std::string path, const std::string& target) : FPath(std::move(path)), FTarget(target)
+    TLineLink(std::string path, std::string target) : FPath(std::move(path)), FTarget(std::move(target))
     {
-        struct stat status {};
-        if (lstat(FPath.c_str(), &status) == 0 && !S_ISLNK(status.st_mode)) {
-            errno = EEXIST;
-            ThrowSystemError(FPath.c_str());
-        }
-        const std::string temporary = FPath + ".new" + std::to_string(getpid());
-        if (symlink(target.c_str(), temporary.c_str()) != 0) {
-            ThrowSystemError(temporary.c_str());
-        }
-        if (rename(temporary.c_str(), FPath.c_str()) != 0) {
-            const int error = errno;
-            static_cast<void>(unlink(temporary.c_str()));
-            errno = error;
-            ThrowSystemError(FPath.c_str());
-        }
+        PlaceSymbolicLink(FPath, FTarget);
     }
 
     // Removes the link unless someone has pointed it elsewhere meanwhile.
-    ~TLineLink()
-    {
-        char target[4096] = {};
-        const ssize_t length = readlink(FPath.c_str(), target, sizeof target - 1);
-        if (length >= 0 && std::string_view(target, static_cast<std::size_t>(length)) == FTarget) {
-            static_cast<void>(unlink(FPath.c_str()));
-        }
-    }
+    ~TLineLink() { RemoveSymbolicLink(FPath, FTarget); }
 
     TLineLink(const TLineLink&) = delete;
     TLineLink& operator=(const TLineLink&) = delete;
@@ -127,6 +101,17 @@ private:
     std::string FPath;
     std::string FTarget;
 };
+
+// The link to the line, when the options ask for one.
+std::unique_ptr<TLineLink> LinkTo(const TProgramOptions& options, const std::string& line)
+{
+    return options.LinkPath.empty() ? nullptr : std::make_unique<TLineLink>(options.LinkPath, line);
+}
+
+std::string LineText(const TProgramOptions& options, const std::string& line, bool linked)
+{
+    return line + (linked ? " <- " + options.LinkPath : std::string());
+}
 
 std::string FaultsText(const TFaults& faults)
 {
@@ -184,25 +169,6 @@ TGoodsTable InitialGoods(const TProgramOptions& options)
     return contents.Goods;
 }
 
-// SIGINT, SIGTERM and SIGHUP arrive through a descriptor: blocked here,
-// before any thread starts, so that no thread takes them the old way.
-TFileHandle EndSignals()
-{
-    sigset_t endSignals;
-    sigemptyset(&endSignals);
-    sigaddset(&endSignals, SIGINT);
-    sigaddset(&endSignals, SIGTERM);
-    sigaddset(&endSignals, SIGHUP);
-    if (pthread_sigmask(SIG_BLOCK, &endSignals, nullptr) != 0) {
-        ThrowSystemError("pthread_sigmask");
-    }
-    TFileHandle signals(NativeFileOf(signalfd(-1, &endSignals, SFD_CLOEXEC)));
-    if (!signals.IsOpen()) {
-        ThrowSystemError("signalfd");
-    }
-    return signals;
-}
-
 // The exit code of a replay whose computer left the trace.
 constexpr int ReplayDifferedExitCode = 3;
 // And of one stopped by a signal before the trace's end.
@@ -220,29 +186,34 @@ std::string SpeedText(double speed)
     return text;
 }
 
-int RunReplay(const TProgramOptions& options)
+// How much a trace holds.
+struct TTraceSize {
+    explicit TTraceSize(const TTrace& trace)
+        : Events(trace.Events.size()),
+          ToRegister(TraceStream(trace, true).size()),
+          FromRegister(TraceStream(trace, false).size())
+    {}
+
+    std::size_t Events;
+    std::size_t ToRegister;    // bytes
+    std::size_t FromRegister;  // bytes
+};
+
+void SayReplayStarted(const TProgramOptions& options, const TTraceSize& size, const std::string& slavePath,
+                      const std::string& line)
 {
-    TTrace trace = LoadTrace(options.ReplayPath);
-    const std::size_t events = trace.Events.size();
-    const std::size_t toRegister = TraceStream(trace, true).size();
-    const std::size_t fromRegister = TraceStream(trace, false).size();
-    const TFileHandle signals = EndSignals();
-
-    TReplay replay(std::move(trace), options.ReplaySpeed);
-    std::unique_ptr<TLineLink> link;
-    if (!options.LinkPath.empty()) {
-        link = std::make_unique<TLineLink>(options.LinkPath, replay.SlavePath());
-    }
-    std::printf("%s\n", replay.SlavePath().c_str());
+    std::printf("%s\n", slavePath.c_str());
     Say("Воспроизведение журнала линии: "_cp1251, options.ReplayPath);
-    Say("Линия: "_cp1251, replay.SlavePath() + (link ? " <- " + options.LinkPath : std::string()));
-    Say("Событий: "_cp1251, std::to_string(events) + Cp1251ToUtf8(", байт к ККМ: "_cp1251) +
-                                std::to_string(toRegister) + Cp1251ToUtf8(", байт от ККМ: "_cp1251) +
-                                std::to_string(fromRegister) + Cp1251ToUtf8(", ускорение: "_cp1251) +
+    Say("Линия: "_cp1251, line);
+    Say("Событий: "_cp1251, std::to_string(size.Events) + Cp1251ToUtf8(", байт к ККМ: "_cp1251) +
+                                std::to_string(size.ToRegister) + Cp1251ToUtf8(", байт от ККМ: "_cp1251) +
+                                std::to_string(size.FromRegister) + Cp1251ToUtf8(", ускорение: "_cp1251) +
                                 SpeedText(options.ReplaySpeed));
+}
 
-    const TReplayResult result = replay.Run(signals.Get());
-    link.reset();
+// Says how the play ended; the program's exit code.
+int ReplayEnded(const TReplayResult& result, std::size_t toRegister)
+{
     switch (result.Outcome) {
     case roPlayed:
         Say("Журнал воспроизведён до конца, все байты к ККМ совпали: "_cp1251, std::to_string(toRegister));
@@ -262,75 +233,92 @@ int RunReplay(const TProgramOptions& options)
     return ReplayInterruptedExitCode;
 }
 
-int Run(const TProgramOptions& options)
+int RunReplay(const TProgramOptions& options)
 {
-    if (!options.ReplayPath.empty()) {
-        return RunReplay(options);
-    }
+    TTrace trace = LoadTrace(options.ReplayPath);
+    const TTraceSize size(trace);
+    TWakeableWait stop(TWakeableWait::wsWakeAndEndSignals);
+
+    TReplay replay(std::move(trace), options.ReplaySpeed);
+    std::unique_ptr<TLineLink> link = LinkTo(options, replay.SlavePath());
+    SayReplayStarted(options, size, replay.SlavePath(), LineText(options, replay.SlavePath(), link != nullptr));
+
+    const TReplayResult result = replay.Run(stop);
+    link.reset();
+    return ReplayEnded(result, size.ToRegister);
+}
+
+TEmulatorSettings EmulatorSettings(const TProgramOptions& options)
+{
     TEmulatorSettings settings;
     settings.NetNumber = options.NetNumber;
     settings.SerialNumber = options.SerialNumber;
     settings.Faults = options.Faults;
     settings.LineBaudRate = options.LineBaudRate;
     settings.Goods = InitialGoods(options);
+    return settings;
+}
 
-    const TFileHandle signals = EndSignals();
-    const TFileHandle serviceEnded(NativeFileOf(eventfd(0, EFD_CLOEXEC)));
-    if (!serviceEnded.IsOpen()) {
-        ThrowSystemError("eventfd");
-    }
-
-    std::unique_ptr<TTraceSink> trace;
-    if (options.Trace) {
-        trace = std::make_unique<TTraceSink>(options.TracePath);
-        settings.Trace = [sink = trace.get()](const std::string& line) { sink->Write(line); };
-    }
-    settings.OnServiceEnded = [fd = Descriptor(serviceEnded.Get())] {
-        const std::uint64_t one = 1;
-        static_cast<void>(::write(fd, &one, sizeof one));
-    };
-
-    TEmulator emulator(std::move(settings));
-    std::unique_ptr<TLineLink> link;
-    if (!options.LinkPath.empty()) {
-        link = std::make_unique<TLineLink>(options.LinkPath, emulator.SlavePath());
-    }
-
+void SayEmulatorStarted(const TProgramOptions& options, const TEmulator& emulator, const std::string& line)
+{
     std::printf("%s\n", emulator.SlavePath().c_str());
     Say("Эмулятор ККМ Зарвик-12М: сетевой номер "_cp1251,
         std::to_string(options.NetNumber) + Cp1251ToUtf8(", заводской номер "_cp1251) + options.SerialNumber);
-    Say("Линия: "_cp1251, emulator.SlavePath() + (link ? " <- " + options.LinkPath : std::string()));
+    Say("Линия: "_cp1251, line);
     if (options.LineBaudRate != 0) {
         Say("Скорость линии ККМ: "_cp1251, std::to_string(options.LineBaudRate) + Cp1251ToUtf8(" бод"_cp1251));
     }
     Say("Товаров в таблице: "_cp1251, std::to_string(emulator.GoodsCount()));
     Say("Неисправности: "_cp1251, FaultsText(options.Faults));
     Say("Ожидание команд; SIGINT (Ctrl+C) или SIGTERM завершает работу."_cp1251);
+}
 
-    pollfd fds[2] = {{Descriptor(signals.Get()), POLLIN, 0}, {Descriptor(serviceEnded.Get()), POLLIN, 0}};
-    while (poll(fds, 2, -1) < 0) {
-        if (errno != EINTR) {
-            ThrowSystemError("poll");
-        }
-    }
-    if ((fds[0].revents & POLLIN) != 0) {
-        signalfd_siginfo received{};
-        if (::read(Descriptor(signals.Get()), &received, sizeof received) == static_cast<ssize_t>(sizeof received)) {
-            Say("Получен сигнал "_cp1251, "SIG" + std::string(sigabbrev_np(static_cast<int>(received.ssi_signo))) +
-                                              Cp1251ToUtf8(": завершение"_cp1251));
-        }
+// Waits for an end signal or the end of the service, and says which came.
+void WaitForEnd(TWakeableWait& ended)
+{
+    static_cast<void>(ended.Wait(std::nullopt));
+    const std::string signal = ended.EndSignalName();
+    if (!signal.empty()) {
+        Say("Получен сигнал "_cp1251, signal + Cp1251ToUtf8(": завершение"_cp1251));
     } else {
         Say("Линия закрыта: завершение"_cp1251);
     }
+}
+
+void SaveGoods(const TProgramOptions& options, const TEmulator& emulator)
+{
+    const TGoodsTable goods = emulator.GoodsTable();
+    SavePluFile(options.SavePath, goods, options.Separator);
+    Say("Таблица товаров записана: "_cp1251,
+        options.SavePath + " (" + std::to_string(goods.size()) + Cp1251ToUtf8(" товаров)"_cp1251));
+}
+
+int Run(const TProgramOptions& options)
+{
+    if (!options.ReplayPath.empty()) {
+        return RunReplay(options);
+    }
+    TEmulatorSettings settings = EmulatorSettings(options);
+    // Before the emulator's thread starts: it inherits the blocked signals.
+    TWakeableWait ended(TWakeableWait::wsWakeAndEndSignals);
+    settings.OnServiceEnded = [&ended] { ended.Wake(); };
+
+    std::unique_ptr<TTraceSink> trace;
+    if (options.Trace) {
+        trace = std::make_unique<TTraceSink>(options.TracePath);
+        settings.Trace = [sink = trace.get()](const std::string& line) { sink->Write(line); };
+    }
+
+    TEmulator emulator(std::move(settings));
+    std::unique_ptr<TLineLink> link = LinkTo(options, emulator.SlavePath());
+    SayEmulatorStarted(options, emulator, LineText(options, emulator.SlavePath(), link != nullptr));
+    WaitForEnd(ended);
 
     link.reset();
     emulator.Stop();
     Say("Обменов: "_cp1251, std::to_string(emulator.ExchangeCount()));
     if (!options.SavePath.empty()) {
-        const TGoodsTable goods = emulator.GoodsTable();
-        SavePluFile(options.SavePath, goods, options.Separator);
-        Say("Таблица товаров записана: "_cp1251,
-            options.SavePath + " (" + std::to_string(goods.size()) + Cp1251ToUtf8(" товаров)"_cp1251));
+        SaveGoods(options, emulator);
     }
     return 0;
 }
@@ -344,7 +332,7 @@ int main(int argc, char** argv)
     using namespace zarvik12m::emulator;
     using namespace zarvik12m::literals;
     // A closed console must not kill the program before it has cleaned up.
-    static_cast<void>(signal(SIGPIPE, SIG_IGN));
+    zarvik12m::IgnoreBrokenPipes();
     try {
         const TProgramOptions options = ParseCommandLine(argc, argv);
         if (options.Help) {

@@ -1,17 +1,14 @@
 #include "tools/emulator/replay.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "driver/platform/linux_support.h"
+#include "tools/emulator/line_send.h"
 
 namespace zarvik12m::emulator {
 
@@ -26,28 +23,6 @@ constexpr auto DifferenceContext = std::chrono::milliseconds(200);
 // pseudo-terminal's own slave descriptor prevents that, and this is the
 // back-off should it happen all the same.
 constexpr auto HangUpBackOff = std::chrono::milliseconds(10);
-
-timespec ToTimespec(TClock::duration duration)
-{
-    const auto clamped = std::max(duration, TClock::duration::zero());
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(clamped);
-    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(clamped - seconds);
-    return {static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
-}
-
-// Polls until `until`; an interrupted wait counts as nothing ready.
-void PollUntil(pollfd* fds, nfds_t count, TClock::time_point until)
-{
-    const timespec timeout = ToTimespec(until - TClock::now());
-    if (ppoll(fds, count, &timeout, nullptr) < 0) {
-        if (errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "ppoll");
-        }
-        for (nfds_t i = 0; i < count; ++i) {
-            fds[i].revents = 0;
-        }
-    }
-}
 
 TBytes Slice(const TBytes& bytes, std::size_t offset, std::size_t most)
 {
@@ -72,9 +47,15 @@ TClock::duration TReplay::Scaled(std::chrono::microseconds duration) const
         std::chrono::duration<double, std::micro>(static_cast<double>(duration.count()) / FSpeed));
 }
 
-TReplayResult TReplay::Run(TNativeFile stop)
+TReplayResult TReplay::Run()
 {
-    FStop = stop;
+    TWakeableWait never;
+    return Run(never);
+}
+
+TReplayResult TReplay::Run(TWakeableWait& stop)
+{
+    FStop = &stop;
     TClock::time_point lastDone = TClock::now();
     std::uint64_t lastMicroseconds = 0;
     std::size_t lastOpening = FTrace.Openings.size();
@@ -139,30 +120,33 @@ bool TReplay::Wait(TClock::time_point until)
     if (FEnded) {
         return false;
     }
-    pollfd fds[2] = {{Descriptor(FStop), POLLIN, 0}, {Descriptor(FTerminal.Master()), POLLIN, 0}};
-    const nfds_t count = FStop == NoFile ? 1 : 2;
-    pollfd* watched = FStop == NoFile ? &fds[1] : &fds[0];
-    PollUntil(watched, count, until);
-    if (FStop != NoFile && fds[0].revents != 0) {
-        FResult.Outcome = roInterrupted;
-        FEnded = true;
+    const TWakeableWait::TOutcome outcome = FStop->Wait(FTerminal.Master(), TWakeableWait::rdReadable, until);
+    if (outcome.Woken) {
+        Interrupt();
         return false;
     }
-    if ((fds[1].revents & POLLIN) != 0) {
+    if (outcome.Ready) {
         std::uint8_t buffer[4096];
-        const ssize_t read = ::read(Descriptor(FTerminal.Master()), buffer, sizeof buffer);
+        int error = 0;
+        const std::size_t read = ReadAvailable(FTerminal.Master(), buffer, error);
         if (read > 0) {
-            return Compare(buffer, static_cast<std::size_t>(read));
+            return Compare(buffer, read);
         }
-        if (read < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
-            throw std::system_error(errno, std::generic_category(), "read");
+        if (error != 0 && error != EAGAIN && error != EIO) {
+            throw std::system_error(error, std::generic_category(), "read");
         }
-    } else if ((fds[1].revents & (POLLHUP | POLLERR)) == 0) {
+    } else if (!outcome.HungUp) {
         return true;
     }
-    pollfd idle{-1, 0, 0};
-    PollUntil(&idle, 1, std::min(until, TClock::now() + HangUpBackOff));
+    // A wake-up during the back-off is seen by the next wait.
+    static_cast<void>(FStop->Wait(std::min(until, TClock::now() + HangUpBackOff)));
     return true;
+}
+
+void TReplay::Interrupt()
+{
+    FResult.Outcome = roInterrupted;
+    FEnded = true;
 }
 
 bool TReplay::Compare(const std::uint8_t* bytes, std::size_t count)
@@ -191,17 +175,16 @@ void TReplay::Differ(std::size_t offset, const std::uint8_t* received, std::size
     // What follows at once is shown too.
     const TClock::time_point until = TClock::now() + DifferenceContext;
     while (difference.Received.size() < TReplayDifference::ShownBytes && TClock::now() < until) {
-        pollfd line{Descriptor(FTerminal.Master()), POLLIN, 0};
-        PollUntil(&line, 1, until);
-        if ((line.revents & POLLIN) == 0) {
+        if (!FStop->Wait(FTerminal.Master(), TWakeableWait::rdReadable, until).Ready) {
             break;
         }
         std::uint8_t buffer[TReplayDifference::ShownBytes];
-        const ssize_t read = ::read(Descriptor(FTerminal.Master()), buffer, sizeof buffer);
-        if (read <= 0) {
+        int error = 0;
+        const std::size_t read = ReadAvailable(FTerminal.Master(), buffer, error);
+        if (read == 0) {
             break;
         }
-        CollectReceived(buffer, static_cast<std::size_t>(read));
+        CollectReceived(buffer, read);
     }
 }
 
@@ -217,66 +200,46 @@ void TReplay::CollectReceived(const std::uint8_t* bytes, std::size_t count)
 // bytes are taken and compared meanwhile.
 bool TReplay::Send(const TBytes& bytes, std::uint32_t baudRate)
 {
+    if (bytes.empty()) {
+        return true;
+    }
     TLineClock clock;
     clock.SetBaudRate(static_cast<std::uint32_t>(std::min(4e9, baudRate * FSpeed)));
-    std::vector<TClock::time_point> due(bytes.size());
     const TClock::time_point ready = TClock::now();
-    for (auto& time : due) {
-        time = clock.Carry(ready);
-    }
+    std::vector<TClock::time_point> due = DueTimes(clock, bytes.size(), ready);
     // A byte is due once it has crossed; the first goes at once, as the
     // recorded time is that of its arrival.
     const TClock::duration first = due.front() - ready;
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const TClock::time_point now = TClock::now();
-        std::size_t end = sent;
-        while (end < bytes.size() && due[end] - first <= now) {
-            ++end;
-        }
-        if (end == sent) {
-            if (!WaitUntil(due[sent] - first)) {
-                return false;
-            }
-            continue;
-        }
-        if (!WriteAll(bytes.data() + sent, end - sent)) {
-            return false;
-        }
-        sent = end;
+    for (auto& time : due) {
+        time -= first;
     }
-    return true;
+    return SendWhenDue(
+        due, [this](TClock::time_point time) { return WaitUntil(time); },
+        [this, &bytes](std::size_t offset, std::size_t count) { return WriteAll(bytes.data() + offset, count); });
 }
 
 bool TReplay::WriteAll(const std::uint8_t* data, std::size_t size)
 {
-    const TClock::time_point deadline = TClock::now() + WriteTimeout;
-    while (size > 0) {
-        const ssize_t written = ::write(Descriptor(FTerminal.Master()), data, size);
-        if (written > 0) {
-            data += written;
-            size -= static_cast<std::size_t>(written);
-            continue;
-        }
-        if (written < 0 && errno != EAGAIN && errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "write");
-        }
-        if (TClock::now() >= deadline) {
-            throw std::runtime_error("nobody reads the line");
-        }
-        // Room on the line, or the computer's bytes, whichever comes.
-        pollfd fds[2] = {{Descriptor(FTerminal.Master()), POLLOUT, 0}, {Descriptor(FStop), POLLIN, 0}};
-        PollUntil(fds, FStop == NoFile ? 1 : 2, deadline);
-        if (FStop != NoFile && fds[1].revents != 0) {
-            FResult.Outcome = roInterrupted;
-            FEnded = true;
+    // Room on the line, or the computer's bytes, whichever comes.
+    const auto waitForRoom = [this](TClock::time_point deadline) {
+        if (FStop->Wait(FTerminal.Master(), TWakeableWait::rdWritable, deadline).Woken) {
+            Interrupt();
             return false;
         }
-        if (!Wait(TClock::now())) {
-            return false;
-        }
+        return Wait(TClock::now());
+    };
+    int error = 0;
+    switch (WriteAllBy(FTerminal.Master(), std::span(data, size), TClock::now() + WriteTimeout, waitForRoom, error)) {
+    case weWritten:
+        return true;
+    case weFailed:
+        throw std::system_error(error, std::generic_category(), "write");
+    case weTimedOut:
+        throw std::runtime_error("nobody reads the line");
+    case weStopped:
+        break;
     }
-    return true;
+    return false;
 }
 
 }  // namespace zarvik12m::emulator

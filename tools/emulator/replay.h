@@ -6,6 +6,7 @@
 
 #include "driver/platform/file.h"
 #include "driver/platform/pseudo_terminal.h"
+#include "driver/platform/wakeable_wait.h"
 #include "tools/emulator/line_clock.h"
 #include "tools/emulator/trace_file.h"
 
@@ -56,9 +57,10 @@ public:
 
     [[nodiscard]] const std::string& SlavePath() const noexcept { return FTerminal.SlavePath(); }
 
-    // Plays the trace once; readable bytes on stop end the play early.
-    // Throws std::system_error when the line fails.
-    TReplayResult Run(TNativeFile stop);
+    // Plays the trace once; a wake-up of stop ends the play early. Throws
+    // std::system_error when the line fails.
+    TReplayResult Run(TWakeableWait& stop);
+    TReplayResult Run();  // to the end, unstoppable
 
 private:
     [[nodiscard]] TClock::duration Scaled(std::chrono::microseconds duration) const;
@@ -69,6 +71,7 @@ private:
     bool Send(const TBytes& bytes, std::uint32_t baudRate);
     bool WriteAll(const std::uint8_t* data, std::size_t size);
     bool Finish();
+    void Interrupt();
     void Differ(std::size_t offset, const std::uint8_t* received, std::size_t count);
 
     TTrace FTrace;
@@ -76,7 +79,7 @@ private:
     TPseudoTerminal FTerminal;
     TBytes FExpected;
     std::size_t FMatched = 0;
-    TNativeFile FStop = NoFile;
+    TWakeableWait* FStop = nullptr;  // during Run
     TReplayResult FResult;
     bool FEnded = false;
 };
