@@ -14,8 +14,8 @@ namespace zarvik12m {
 // uses goes away.
 //
 // An exception that escapes the body ends the thread and is kept (and
-// reported nowhere else): the driver's bodies log their own failures, and
-// only the tests look at it (TThreadTestAccess, tests/support).
+// reported nowhere else): the driver does not read it, the tests do
+// (TThreadTestAccess, tests/support).
 class TThread {
 public:
     enum TThreadPriority : std::uint8_t { tpNormal, tpAboveNormal, tpHighest };
