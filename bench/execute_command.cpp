@@ -11,34 +11,11 @@
 #include <string>
 
 #include "bench/bench_support.h"
-#include "driver/processing/command_encoder.h"
+#include "bench/engine_round_trips.h"
 #include "zarvik12m/error.h"
 
 using namespace zarvik12m;
 using namespace zarvik12m::bench;
-
-namespace {
-
-double RoundTripSeconds(std::size_t roundTrips, std::size_t goods)
-{
-    TCommandEncoder engine(BenchPort, ByteSetOf({BenchNetNumber}));
-    engine.Start(115200);
-    const auto start = TClock::now();
-    for (std::size_t i = 0; i < roundTrips; ++i) {
-        TTX_READ_TOV_DataIn request{};
-        request.Argument = static_cast<std::uint16_t>(i % goods + 1);
-        const TCommandData data{request};
-        TCommandDataPtr answer;
-        std::uint8_t answerNumber = 0;
-        engine.ExecuteCommand(BenchNetNumber, 48, answer, answerNumber, &data);
-        if (answerNumber != 11) {
-            Fail("round trip " + std::to_string(i) + " got answer " + std::to_string(answerNumber));
-        }
-    }
-    return std::chrono::duration<double>(TClock::now() - start).count();
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -52,7 +29,7 @@ int main(int argc, char** argv)
     const auto runs = static_cast<int>(runCount);
     TBenchRegister target(goods);
     try {
-        const TRunSeconds engine = RunSeconds(runs, [&] { return RoundTripSeconds(trips, goods); });
+        const TRunSeconds engine = RunSeconds(runs, [&] { return EngineRoundTripSeconds(trips, goods); });
         const std::string line = target.Emulator().SlavePath();
         const TRunSeconds bare = RunSeconds(runs, [&] { return BareExchangeSeconds(line, trips, goods); });
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/engine_round_trips.h"
 #include "driver/platform/environment.h"
-#include "driver/processing/command_encoder.h"
 #include "zarvik12m/error.h"
 
 using namespace zarvik12m;
@@ -23,25 +23,6 @@ using namespace zarvik12m::bench;
 namespace {
 
 constexpr std::size_t TableGoods = 4000;
-
-double RoundTripSeconds(std::size_t roundTrips)
-{
-    TCommandEncoder engine(BenchPort, ByteSetOf({BenchNetNumber}));
-    engine.Start(115200);
-    const auto start = TClock::now();
-    for (std::size_t i = 0; i < roundTrips; ++i) {
-        TTX_READ_TOV_DataIn request{};
-        request.Argument = static_cast<std::uint16_t>(i % TableGoods + 1);
-        const TCommandData data{request};
-        TCommandDataPtr answer;
-        std::uint8_t answerNumber = 0;
-        engine.ExecuteCommand(BenchNetNumber, 48, answer, answerNumber, &data);
-        if (answerNumber != 11) {
-            Fail("round trip " + std::to_string(i) + " got answer " + std::to_string(answerNumber));
-        }
-    }
-    return std::chrono::duration<double>(TClock::now() - start).count();
-}
 
 struct TLineFigures {
     std::string Line;
@@ -73,7 +54,7 @@ int main(int argc, char** argv)
             if (!SetEnvironmentValue("ZARVIK12M_COM1", line.Line)) {
                 Fail("cannot set ZARVIK12M_COM1");
             }
-            line.RoundTrips = RunSeconds(runs, [&] { return RoundTripSeconds(trips); });
+            line.RoundTrips = RunSeconds(runs, [&] { return EngineRoundTripSeconds(trips, TableGoods); });
             line.LoadGoods = LoadGoodsSeconds(115200, TableGoods);
         }
     } catch (const EZarvik12mError& error) {

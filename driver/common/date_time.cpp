@@ -74,12 +74,12 @@ bool TryEncodeDateTime(const TDateTimeParts& parts, TDateTime& result)
 TDateTimeParts DecodeDateTime(TDateTime value)
 {
     const double whole = std::trunc(value);
-    long days = static_cast<long>(whole);
+    const long days = static_cast<long>(whole) - DaysFrom1970To1899Epoch;
     long milliseconds = std::lround(std::fabs(value - whole) * static_cast<double>(MillisecondsPerDay));
     if (milliseconds >= MillisecondsPerDay) {
         milliseconds = MillisecondsPerDay - 1;
     }
-    const TCivilDate date = CivilFromDays(days - DaysFrom1970To1899Epoch);
+    const TCivilDate date = CivilFromDays(days);
     TDateTimeParts parts;
     parts.Year = static_cast<int>(date.Year);
     parts.Month = static_cast<int>(date.Month);
@@ -90,22 +90,15 @@ TDateTimeParts DecodeDateTime(TDateTime value)
     milliseconds /= 60;
     parts.Minute = static_cast<int>(milliseconds % 60);
     parts.Hour = static_cast<int>(milliseconds / 60);
+    parts.WeekDay = static_cast<int>(((days % 7) + 11) % 7);  // 1 January 1970 was a Thursday
+    parts.YearDay = static_cast<int>(days - DaysFromCivil(date.Year, 1, 1));
     return parts;
 }
 
 TDateTime Now()
 {
-    const TLocalTime local = CurrentLocalTime();
-    TDateTimeParts parts;
-    parts.Year = local.Year;
-    parts.Month = local.Month;
-    parts.Day = local.Day;
-    parts.Hour = local.Hour;
-    parts.Minute = local.Minute;
-    parts.Second = local.Second;
-    parts.Millisecond = local.Millisecond;
     TDateTime result = 0;
-    TryEncodeDateTime(parts, result);
+    TryEncodeDateTime(CurrentLocalTime(), result);
     return result;
 }
 
@@ -118,19 +111,8 @@ std::string DateTimeToText(TDateTime value)
 std::string DateTimeToText(TDateTime value, const TLocalTimeFormatter& format)
 {
     const TDateTimeParts parts = DecodeDateTime(value);
-    const auto days = DaysFromCivil(parts.Year, parts.Month, parts.Day);
-    TLocalTime time;
-    time.Year = parts.Year;
-    time.Month = parts.Month;
-    time.Day = parts.Day;
-    time.Hour = parts.Hour;
-    time.Minute = parts.Minute;
-    time.Second = parts.Second;
-    time.Millisecond = parts.Millisecond;
-    time.WeekDay = static_cast<int>(((days % 7) + 11) % 7);  // 1 January 1970 was a Thursday
-    time.YearDay = static_cast<int>(days - DaysFromCivil(parts.Year, 1, 1));
     const bool withTime = parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0 || parts.Millisecond != 0;
-    const TLocalTimeText text = format(time, withTime);
+    const TLocalTimeText text = format(parts, withTime);
     return text.Utf8 ? Utf8ToCp1251(text.Text) : text.Text;
 }
 

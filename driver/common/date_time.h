@@ -14,23 +14,18 @@ namespace zarvik12m {
 
 using TDateTime = double;
 
-struct TDateTimeParts {
-    int Year = 0;
-    int Month = 0;
-    int Day = 0;
-    int Hour = 0;
-    int Minute = 0;
-    int Second = 0;
-    int Millisecond = 0;
-};
+// The calendar fields of a date-time: the platform's local time record, so
+// that the system's clock and formats take them as they are.
+using TDateTimeParts = TLocalTime;
 
 // 1 January of year 1, 00:00: what an invalid wire date decodes to.
 inline constexpr TDateTime FirstDateTime = -693593.0;
 
 // Proleptic Gregorian dates of years 1..9999 and times 00:00:00.000 to
-// 23:59:59.999; false for anything else.
+// 23:59:59.999; false for anything else. WeekDay and YearDay are not read.
 bool TryEncodeDateTime(const TDateTimeParts& parts, TDateTime& result);
 
+// Every field, the day of the week and of the year included.
 TDateTimeParts DecodeDateTime(TDateTime value);
 
 // The current local date and time, to the millisecond.

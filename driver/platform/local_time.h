@@ -4,7 +4,8 @@
 
 namespace zarvik12m {
 
-// A moment of the local calendar, as the system shows it.
+// A moment of the local calendar, as the system shows it; also the parts
+// that the driver's date-times decode to (TDateTimeParts).
 struct TLocalTime {
     int Year = 0;
     int Month = 0;   // 1..12

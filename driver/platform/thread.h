@@ -14,8 +14,8 @@ namespace zarvik12m {
 // uses goes away.
 //
 // An exception that escapes the body ends the thread and is kept (and
-// reported nowhere else): FatalException() returns it once the thread has
-// ended.
+// reported nowhere else): the driver does not read it, the tests do
+// (TThreadTestAccess, tests/support).
 class TThread {
 public:
     enum TThreadPriority : std::uint8_t { tpNormal, tpAboveNormal, tpHighest };
@@ -49,11 +49,9 @@ public:
 
     [[nodiscard]] bool Finished() const noexcept { return FFinished.load(std::memory_order_acquire); }
 
-    // What ended the body, once WaitFor() has returned; null when the body
-    // returned normally.
-    [[nodiscard]] std::exception_ptr FatalException() const { return FFatalException; }
-
 private:
+    friend struct TThreadTestAccess;
+
     void Run();
 
     TBody FBody;

@@ -36,16 +36,6 @@ TReadThread::~TReadThread()
     FThread.WaitFor();
 }
 
-bool TReadThread::WaitForEnd(std::uint32_t milliseconds)
-{
-    return FEnded.WaitFor(milliseconds) == TEvent::wrSignaled;
-}
-
-std::exception_ptr TReadThread::FatalException()
-{
-    return FEnded.WaitFor(0) == TEvent::wrSignaled ? FFatalException : nullptr;
-}
-
 std::int64_t TReadThread::PortArgument() const
 {
     return FPort.PortNumber();

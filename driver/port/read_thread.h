@@ -35,22 +35,19 @@ public:
     TReadThread(const TReadThread&) = delete;
     TReadThread& operator=(const TReadThread&) = delete;
 
-    // Waits up to the time given (TEvent::Infinite: no limit) for the thread
-    // to end by itself or on request; true when it has.
-    bool WaitForEnd(std::uint32_t milliseconds);
-
-    // The error that ended the thread, once it has ended; null when it
-    // ended on request.
-    [[nodiscard]] std::exception_ptr FatalException();
-
 private:
+    // The tests wait for the thread's end and read the error that ended
+    // it (tests/support/read_thread_test_access.h); the driver learns of
+    // it from the log line alone.
+    friend struct TReadThreadTestAccess;
+
     void Execute(TThread& thread);
     std::int64_t PortArgument() const;
 
     TCOMPort& FPort;
     std::array<std::uint8_t, ReadBufferSize> FReadBuffer{};
-    std::exception_ptr FFatalException;
-    TEvent FEnded{TEvent::rmManualReset, false};
+    std::exception_ptr FFatalException;           // the error that ended the thread, or null
+    TEvent FEnded{TEvent::rmManualReset, false};  // set when the thread has ended
     TThread FThread;
 };
 

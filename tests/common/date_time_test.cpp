@@ -43,6 +43,27 @@ TEST(DateTime, DecodesWhatItEncodes)
     }
 }
 
+// The weekday and the day of the year are what the system's formats read
+// for names of days and day numbers; before the epoch too.
+TEST(DateTime, DecodesTheDayOfTheWeekAndOfTheYear)
+{
+    const struct {
+        TDateTime Value;
+        int WeekDay;
+        int YearDay;
+    } samples[] = {
+        {Encode(2026, 12, 7, 9, 41), 1, 340},
+        {Encode(1899, 12, 29, 6), 5, 362},
+        {Encode(1, 1, 1), 1, 0},
+        {Encode(2000, 12, 31, 23, 59, 59, 999), 0, 365},
+    };
+    for (const auto& sample : samples) {
+        const TDateTimeParts decoded = DecodeDateTime(sample.Value);
+        EXPECT_EQ(decoded.WeekDay, sample.WeekDay) << decoded.Year << '-' << decoded.Month << '-' << decoded.Day;
+        EXPECT_EQ(decoded.YearDay, sample.YearDay) << decoded.Year << '-' << decoded.Month << '-' << decoded.Day;
+    }
+}
+
 TEST(DateTime, RefusesImpossibleDates)
 {
     TDateTime value = 0;

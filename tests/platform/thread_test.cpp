@@ -5,6 +5,7 @@
 
 #include "driver/platform/event.h"
 #include "driver/platform/thread.h"
+#include "tests/support/thread_test_access.h"
 
 namespace zarvik12m {
 namespace {
@@ -62,7 +63,7 @@ TEST(Thread, TerminateIsSeenByTheBody)
     wake.SetEvent();
     waiter.WaitFor();
     EXPECT_TRUE(waiter.Finished());
-    EXPECT_EQ(waiter.FatalException(), nullptr);
+    EXPECT_EQ(TThreadTestAccess::FatalException(waiter), nullptr);
 }
 
 TEST(Thread, KeepsTheExceptionThatEndedIt)
@@ -70,8 +71,8 @@ TEST(Thread, KeepsTheExceptionThatEndedIt)
     TThread failing([](TThread&) { throw std::runtime_error("broken line"); });
     failing.WaitFor();
     EXPECT_TRUE(failing.Finished());
-    ASSERT_NE(failing.FatalException(), nullptr);
-    EXPECT_THROW(std::rethrow_exception(failing.FatalException()), std::runtime_error);
+    ASSERT_NE(TThreadTestAccess::FatalException(failing), nullptr);
+    EXPECT_THROW(std::rethrow_exception(TThreadTestAccess::FatalException(failing)), std::runtime_error);
 }
 
 TEST(Thread, PriorityIsABestEffort)
@@ -83,7 +84,7 @@ TEST(Thread, PriorityIsABestEffort)
         thread.Start();
         thread.WaitFor();
         EXPECT_TRUE(ran.load());
-        EXPECT_EQ(thread.FatalException(), nullptr);
+        EXPECT_EQ(TThreadTestAccess::FatalException(thread), nullptr);
     }
 }
 

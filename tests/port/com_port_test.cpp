@@ -15,6 +15,7 @@
 #include "driver/port/com_port.h"
 #include "tests/support/expect_error.h"
 #include "tests/support/pseudo_terminal.h"
+#include "tests/support/read_thread_test_access.h"
 #include "tests/support/temp_directory.h"
 
 namespace zarvik12m {
@@ -273,9 +274,10 @@ TEST_F(COMPortTest, HangUpEndsTheReadThreadWithOneStatusError)
     TReadThread* thread = Port.ReadThread();
     ASSERT_NE(thread, nullptr);
     Line.HangUp();
-    ASSERT_TRUE(thread->WaitForEnd(WaitMilliseconds));
-    ASSERT_NE(thread->FatalException(), nullptr);
-    ExpectError([&] { std::rethrow_exception(thread->FatalException()); }, ecReadStatus, {PortNumber});
+    ASSERT_TRUE(TReadThreadTestAccess::WaitForEnd(*thread, WaitMilliseconds));
+    ASSERT_NE(TReadThreadTestAccess::FatalException(*thread), nullptr);
+    ExpectError([&] { std::rethrow_exception(TReadThreadTestAccess::FatalException(*thread)); }, ecReadStatus,
+                {PortNumber});
 
     // A write to the dead line fails; the port still closes cleanly.
     const std::uint8_t byte = 0x55;

@@ -21,6 +21,7 @@
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/raw_frame.h"
 #include "tests/support/temp_directory.h"
+#include "tests/support/thread_test_access.h"
 
 namespace zarvik12m {
 namespace {
@@ -426,9 +427,9 @@ TEST_F(EngineOnALine, ACommandTooLongForAFrameEndsTheTransmitThreadUnsent)
     TThread& transmit = FEngine.TXThread()->Thread();
     ASSERT_TRUE(Eventually([&] { return transmit.Finished(); }));
     transmit.WaitFor();
-    ASSERT_NE(transmit.FatalException(), nullptr);
-    testing::ExpectError([&] { std::rethrow_exception(transmit.FatalException()); }, ecCommandDataSize,
-                         {std::int64_t{TestPort}, 1});
+    ASSERT_NE(TThreadTestAccess::FatalException(transmit), nullptr);
+    testing::ExpectError([&] { std::rethrow_exception(TThreadTestAccess::FatalException(transmit)); },
+                         ecCommandDataSize, {std::int64_t{TestPort}, 1});
     EXPECT_FALSE(FEngine.TXStarted());
 }
 
@@ -469,8 +470,8 @@ TEST(Engine, StartReturnsWhenItsThreadsEndBeforeTheyAreSeenRunning)
         engine.Start(9600);
         for (TThread* thread : {&engine.TXThread()->Thread(), &engine.RXThread()->Thread()}) {
             thread->WaitFor();
-            ASSERT_NE(thread->FatalException(), nullptr);
-            EXPECT_THROW(std::rethrow_exception(thread->FatalException()), std::system_error);
+            ASSERT_NE(TThreadTestAccess::FatalException(*thread), nullptr);
+            EXPECT_THROW(std::rethrow_exception(TThreadTestAccess::FatalException(*thread)), std::system_error);
         }
     }
     EXPECT_FALSE(engine.TXStarted());

@@ -17,6 +17,7 @@
 #include "driver/common/cp1251.h"
 #include "tests/support/register_on_port.h"
 #include "tests/support/temp_directory.h"
+#include "tests/utility/support/utility_on_register.h"
 #include "tests/utility/support/utility_process.h"
 #include "tools/emulator/goods_generator.h"
 #include "tools/emulator/plu_file.h"
@@ -24,6 +25,7 @@
 namespace zarvik12m {
 namespace {
 
+using testing::AsDelivered;
 using testing::ReadFileBytes;
 using testing::RunProcess;
 using testing::RunUtility;
@@ -32,9 +34,11 @@ using testing::TChildProcess;
 using testing::TProcessResult;
 using testing::TRegisterOnPort;
 using testing::TTempDirectory;
+using testing::UtilityOnRegister;
 using testing::UtilityOptions;
+using testing::UtilitySuccess;
 
-const std::string Success = "\nКоманда выполнена успешно\n";
+const std::string& Success = UtilitySuccess;
 const char* const Separator = "/s59";
 
 std::string DarkBar()
@@ -46,31 +50,7 @@ std::string DarkBar()
     return bar;
 }
 
-// The table as the driver reads it: a few Windows-1251 signs (№, say) have
-// no place in the register's character set and come back as another.
-emulator::TGoodsTable AsDelivered(emulator::TGoodsTable table)
-{
-    for (auto& [number, record] : table) {
-        emulator::TBytes field;
-        emulator::PutDosField(field, record.Name, emulator::NameWidth);
-        record.Name = emulator::GetDosField(field.data(), emulator::NameWidth);
-    }
-    return table;
-}
-
-class UtilityEndToEnd : public ::testing::Test {
-protected:
-    TProcessResult Run(std::vector<std::string> arguments)
-    {
-        return RunUtility(UtilityOptions(std::move(arguments), FDirectory.Path()));
-    }
-
-    [[nodiscard]] std::filesystem::path Path(const std::string& name) const { return FDirectory.Path() / name; }
-
-    TTempDirectory FDirectory;
-    TRegisterOnPort FRegister{1};
-    emulator::TEmulator& FEmulator = FRegister.Emulator;
-};
+class UtilityEndToEnd : public UtilityOnRegister {};
 
 TEST_F(UtilityEndToEnd, ReadingAndWritingBackLeaveTheTableAsItWas)
 {

@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/register_on_port.h"
 #include "tests/support/temp_directory.h"
 #include "tests/utility/support/child_process.h"
 #include "tests/utility/support/ser2net.h"
+#include "tests/utility/support/utility_on_register.h"
 #include "tests/utility/support/utility_process.h"
 #include "tools/emulator/goods_generator.h"
 #include "tools/emulator/plu_file.h"
@@ -21,29 +21,20 @@
 namespace zarvik12m {
 namespace {
 
+using testing::AsDelivered;
 using testing::ReadFileBytes;
 using testing::RunUtility;
 using testing::TChildProcess;
 using testing::TProcessOptions;
 using testing::TProcessResult;
-using testing::TRegisterOnPort;
 using testing::TSer2net;
-using testing::TTempDirectory;
+using testing::UtilityOnRegister;
 using testing::UtilityOptions;
+using testing::UtilitySuccess;
 
-const std::string Success = "\nКоманда выполнена успешно\n";
+const std::string& Success = UtilitySuccess;
 
-emulator::TGoodsTable AsDelivered(emulator::TGoodsTable table)
-{
-    for (auto& [number, record] : table) {
-        emulator::TBytes field;
-        emulator::PutDosField(field, record.Name, emulator::NameWidth);
-        record.Name = emulator::GetDosField(field.data(), emulator::NameWidth);
-    }
-    return table;
-}
-
-class NetworkEndToEnd : public ::testing::Test {
+class NetworkEndToEnd : public UtilityOnRegister {
 protected:
     void SetUp() override
     {
@@ -71,11 +62,6 @@ protected:
         return RunUtility(Options(std::move(arguments), address));
     }
 
-    [[nodiscard]] std::filesystem::path Path(const std::string& name) const { return FDirectory.Path() / name; }
-
-    TTempDirectory FDirectory;
-    TRegisterOnPort FRegister{1};
-    emulator::TEmulator& FEmulator = FRegister.Emulator;
     std::unique_ptr<TSer2net> FSer2net;
 };
 

@@ -20,6 +20,7 @@
 #include "driver/common/cp1251.h"
 #include "tests/support/register_on_port.h"
 #include "tests/support/temp_directory.h"
+#include "tests/utility/support/utility_on_register.h"
 #include "tests/utility/support/utility_process.h"
 #include "tools/emulator/goods_generator.h"
 #include "tools/emulator/plu_file.h"
@@ -29,51 +30,40 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::AsDelivered;
 using testing::ReadFileBytes;
 using testing::RunProcess;
 using testing::RunUtility;
 using testing::TChildProcess;
 using testing::TProcessOptions;
 using testing::TProcessResult;
-using testing::TRegisterOnPort;
-using testing::TTempDirectory;
+using testing::UtilityOnRegister;
 using testing::UtilityOptions;
+using testing::UtilitySuccess;
 using testing::WriteFileBytes;
 
-const std::string Success = "\nКоманда выполнена успешно\n";
-
-// The table as the driver reads it: its names as the register's character
-// set gives them back.
-emulator::TGoodsTable Delivered(emulator::TGoodsTable table)
-{
-    for (auto& [number, record] : table) {
-        emulator::TBytes field;
-        emulator::PutDosField(field, record.Name, emulator::NameWidth);
-        record.Name = emulator::GetDosField(field.data(), emulator::NameWidth);
-    }
-    return table;
-}
+const std::string& Success = UtilitySuccess;
 
 // The file /l writes of the table.
 std::string TableText(const emulator::TGoodsTable& table)
 {
-    return emulator::FormatPluText(Delivered(table), ';');
+    return emulator::FormatPluText(AsDelivered(table), ';');
 }
 
-class UtilitySafety : public ::testing::Test {
+class UtilitySafety : public UtilityOnRegister {
 protected:
-    TProcessResult Run(std::vector<std::string> arguments, const fs::path& folder = {})
+    using UtilityOnRegister::Run;
+
+    // The utility run in another folder.
+    static TProcessResult Run(std::vector<std::string> arguments, const fs::path& folder)
     {
-        return RunUtility(UtilityOptions(std::move(arguments), folder.empty() ? FDirectory.Path() : folder));
+        return RunUtility(UtilityOptions(std::move(arguments), folder));
     }
 
-    TProcessResult Read(const fs::path& file) { return Run({"/p1", "/b115200", "/n1", "/s59", "/l" + file.string()}); }
-
-    [[nodiscard]] fs::path Path(const std::string& name) const { return FDirectory.Path() / name; }
-
-    TTempDirectory FDirectory;
-    TRegisterOnPort FRegister{1};
-    emulator::TEmulator& FEmulator = FRegister.Emulator;
+    TProcessResult Read(const fs::path& file) const
+    {
+        return Run({"/p1", "/b115200", "/n1", "/s59", "/l" + file.string()});
+    }
 };
 
 TProcessResult RunTool(const std::string& program, std::vector<std::string> arguments)
@@ -377,7 +367,7 @@ TEST_F(UtilitySafety, ATableReadToStandardOutputIsAFileThatWriteTakesBack)
     FEmulator.ClearGoods();
     const TProcessResult written = Run({"/p1", "/b115200", "/n1", "/s59", "/wf"});
     EXPECT_EQ(written.ExitCode, 0) << written.Output;
-    EXPECT_EQ(FEmulator.GoodsTable(), Delivered(table));
+    EXPECT_EQ(FEmulator.GoodsTable(), AsDelivered(table));
 }
 
 TEST_F(UtilitySafety, HangingUpStopsTheWriteAsCtrlCDoes)

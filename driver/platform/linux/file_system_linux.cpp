@@ -279,24 +279,42 @@ private:
     int FCreateError = 0;
 };
 
+// True when the replacement file was made; false when its folder refuses
+// the temporary name, and the caller writes another way; raises any other
+// failure.
+bool MadeUnlessRefused(const TReplacementFile& replacement)
+{
+    const int createError = replacement.CreateError();
+    if (createError != 0 && !FolderRefused(createError)) {
+        RaiseOpenError(createError);
+    }
+    return createError == 0;
+}
+
+// True when the replacement has become the target; false when its folder
+// refuses the rename, and the caller writes another way; raises any other
+// failure.
+bool CommittedUnlessRefused(TReplacementFile& replacement, const std::string& target)
+{
+    const int renameError = replacement.Commit(target);
+    if (renameError != 0 && !FolderRefused(renameError)) {
+        throw EFileError(renameError);
+    }
+    return renameError == 0;
+}
+
 // A file that did not exist: made under a temporary name and renamed, or,
 // where the folder refuses the temporary name, made in place.
 void WriteNewFile(const std::string& fileName, std::string_view content)
 {
     {
         TReplacementFile replacement(fileName);
-        if (replacement.CreateError() == 0) {
+        if (MadeUnlessRefused(replacement)) {
             replacement.SetMode(NewFileMode());
             replacement.Write(content);
-            const int renameError = replacement.Commit(fileName);
-            if (renameError == 0) {
+            if (CommittedUnlessRefused(replacement, fileName)) {
                 return;
             }
-            if (!FolderRefused(renameError)) {
-                throw EFileError(renameError);
-            }
-        } else if (!FolderRefused(replacement.CreateError())) {
-            RaiseOpenError(replacement.CreateError());
         }
     }
     TFileHandle file(
@@ -325,23 +343,16 @@ void ReplaceRegularFile(const TFileHandle& file, const struct stat& status, std:
     }
     {
         TReplacementFile replacement(*target);
-        if (replacement.CreateError() == 0) {
+        if (MadeUnlessRefused(replacement)) {
             replacement.TakeAttributesOf(file, status);
             replacement.Write(content);
             // Only the file opened is replaced, never one put in its place
             // meanwhile.
             struct stat now {};
-            if (::lstat(target->c_str(), &now) == 0 && SameFile(now, status)) {
-                const int renameError = replacement.Commit(*target);
-                if (renameError == 0) {
-                    return;
-                }
-                if (!FolderRefused(renameError)) {
-                    throw EFileError(renameError);
-                }
+            if (::lstat(target->c_str(), &now) == 0 && SameFile(now, status) &&
+                CommittedUnlessRefused(replacement, *target)) {
+                return;
             }
-        } else if (!FolderRefused(replacement.CreateError())) {
-            RaiseOpenError(replacement.CreateError());
         }
     }
     WriteInPlaceKeepingOld(file, content);

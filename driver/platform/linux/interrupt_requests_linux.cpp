@@ -42,7 +42,42 @@ struct TCaughtSignal {
     bool Caught = false;
     struct sigaction Previous {};
 };
-std::array<TCaughtSignal, RequestSignals.size()> CaughtSignals{};
+using TCaughtSignals = std::array<TCaughtSignal, RequestSignals.size()>;
+TCaughtSignals CaughtSignals{};
+
+// Puts the handler on each request signal that is not ignored, every
+// request signal blocked while it runs, and keeps in `caught` what it
+// replaced.
+void CatchRequestSignals(void (*handler)(int), TCaughtSignals& caught) noexcept
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : RequestSignals) {
+        sigaddset(&action.sa_mask, signalNumber);
+    }
+    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
+        TCaughtSignal& signal = caught[i];
+        signal.Caught = false;
+        if (::sigaction(RequestSignals[i], nullptr, &signal.Previous) != 0 || signal.Previous.sa_handler == SIG_IGN) {
+            continue;
+        }
+        signal.Caught = ::sigaction(RequestSignals[i], &action, nullptr) == 0;
+    }
+}
+
+// Puts back what CatchRequestSignals replaced.
+void RestoreRequestSignals(TCaughtSignals& caught) noexcept
+{
+    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
+        TCaughtSignal& signal = caught[i];
+        if (signal.Caught) {
+            static_cast<void>(::sigaction(RequestSignals[i], &signal.Previous, nullptr));
+            signal.Caught = false;
+        }
+    }
+}
 
 extern "C" void OnRequestSignal(int signalNumber)
 {
@@ -61,7 +96,7 @@ extern "C" void OnRequestSignal(int signalNumber)
 // The first request that came while deferred, or 0.
 std::atomic<int> DeferredSignal{0};
 std::atomic<bool> Deferring{false};
-std::array<TCaughtSignal, RequestSignals.size()> DeferredFrom{};
+TCaughtSignals DeferredFrom{};
 
 extern "C" void OnDeferredSignal(int signalNumber)
 {
@@ -94,20 +129,7 @@ bool CatchInterruptRequests() noexcept
         return false;
     }
     RequestCaught.store(false);
-    struct sigaction catcher {};
-    catcher.sa_handler = OnRequestSignal;
-    catcher.sa_flags = SA_RESTART;
-    sigemptyset(&catcher.sa_mask);
-    for (const int signalNumber : RequestSignals) {
-        sigaddset(&catcher.sa_mask, signalNumber);
-    }
-    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
-        TCaughtSignal& caught = CaughtSignals[i];
-        if (::sigaction(RequestSignals[i], nullptr, &caught.Previous) != 0 || caught.Previous.sa_handler == SIG_IGN) {
-            continue;
-        }
-        caught.Caught = ::sigaction(RequestSignals[i], &catcher, nullptr) == 0;
-    }
+    CatchRequestSignals(OnRequestSignal, CaughtSignals);
     return true;
 }
 
@@ -136,13 +158,7 @@ void WakeInterruptWait() noexcept
 
 void ReleaseInterruptRequests() noexcept
 {
-    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
-        TCaughtSignal& caught = CaughtSignals[i];
-        if (caught.Caught) {
-            static_cast<void>(::sigaction(RequestSignals[i], &caught.Previous, nullptr));
-            caught.Caught = false;
-        }
-    }
+    RestoreRequestSignals(CaughtSignals);
 }
 
 TInterruptDeferral::TInterruptDeferral() noexcept
@@ -152,21 +168,7 @@ TInterruptDeferral::TInterruptDeferral() noexcept
     }
     FActive = true;
     DeferredSignal.store(0);
-    struct sigaction deferrer {};
-    deferrer.sa_handler = OnDeferredSignal;
-    deferrer.sa_flags = SA_RESTART;
-    sigemptyset(&deferrer.sa_mask);
-    for (const int signalNumber : RequestSignals) {
-        sigaddset(&deferrer.sa_mask, signalNumber);
-    }
-    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
-        TCaughtSignal& from = DeferredFrom[i];
-        from.Caught = false;
-        if (::sigaction(RequestSignals[i], nullptr, &from.Previous) != 0 || from.Previous.sa_handler == SIG_IGN) {
-            continue;
-        }
-        from.Caught = ::sigaction(RequestSignals[i], &deferrer, nullptr) == 0;
-    }
+    CatchRequestSignals(OnDeferredSignal, DeferredFrom);
 }
 
 TInterruptDeferral::~TInterruptDeferral()
@@ -174,13 +176,7 @@ TInterruptDeferral::~TInterruptDeferral()
     if (!FActive) {
         return;
     }
-    for (std::size_t i = 0; i < RequestSignals.size(); ++i) {
-        TCaughtSignal& from = DeferredFrom[i];
-        if (from.Caught) {
-            static_cast<void>(::sigaction(RequestSignals[i], &from.Previous, nullptr));
-            from.Caught = false;
-        }
-    }
+    RestoreRequestSignals(DeferredFrom);
     Deferring.store(false);
     if (const int signalNumber = DeferredSignal.exchange(0); signalNumber != 0) {
         static_cast<void>(::raise(signalNumber));
