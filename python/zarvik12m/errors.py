@@ -22,13 +22,16 @@ class Error(Exception):
 
 class PortError(Error, OSError):
     """The COM port cannot be opened, read or written (-100..-120). .port is
-    what the caller named; .reason, when known, the system's reason."""
+    what the caller named; .reason, when known, the system's reason, .errno
+    its number and .kind its kind ("not found", "busy", "denied", "not a
+    serial device", "timed out", "closed", "other"; see ports.error_kind)."""
 
-    def __init__(self, code, message, port=None, reason=None, errno=None):
+    def __init__(self, code, message, port=None, reason=None, errno=None, kind=None):
         Error.__init__(self, code, message)
         self.port = port
         self.reason = reason
         self.errno = errno
+        self.kind = kind
         self.filename = port if isinstance(port, str) else None
         self.strerror = reason
 
@@ -90,12 +93,12 @@ def goods_error(message):
     return GoodsError(message, row=int(words[1]) - 1, field=FIELD_LABELS[label])
 
 
-def error_of(code, message, port=None, reason=None, errno=None):
+def error_of(code, message, port=None, reason=None, errno=None, kind=None):
     """The exception of a failed call of the C library."""
     if 1 <= code <= 255:
         return RegisterError(code, message)
     if -120 <= code <= -100:
-        return PortError(code, message, port=port, reason=reason, errno=errno)
+        return PortError(code, message, port=port, reason=reason, errno=errno, kind=kind)
     if -202 <= code <= -200:
         return CommandError(code, message)
     if code == -300:
