@@ -16,6 +16,8 @@ TErrorKind ErrorKindOf(int code) noexcept
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
+    case ERROR_MOD_NOT_FOUND:
+    case ERROR_PROC_NOT_FOUND:
     case WSAHOST_NOT_FOUND:
     case WSANO_DATA:
         return TErrorKind::NotFound;
