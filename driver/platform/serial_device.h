@@ -119,8 +119,8 @@ public:
     // no longer than the write time limit.
     TSerialWriteResult Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten);
 
-    // Why the operation that failed last failed (see TLastError): the
-    // network line's own error while one is open.
+    // Why the operation that failed last failed (see TLastError); on a
+    // network line, the network device's reason.
     [[nodiscard]] TSystemError LastError() const;
 
 private:

@@ -48,6 +48,21 @@ TEST(SerialDevice, IsHeldExclusivelyAgainstThisAndOtherProcesses)
     EXPECT_TRUE(second.Open(line.SlavePath()));
 }
 
+// A network line's failures come as kinds as well: a malformed address,
+// and any second open of an object that is open already.
+TEST(SerialDevice, ANetworkAddressTellsItsFailuresByKindToo)
+{
+    const TPseudoTerminal line;
+    TSerialDevice device;
+    EXPECT_FALSE(device.Open("tcp://no-port-here"));
+    EXPECT_EQ(device.LastError().Kind, TErrorKind::Other);
+    EXPECT_EQ(device.LastError().Code, EINVAL);
+    ASSERT_TRUE(device.Open(line.SlavePath()));
+    EXPECT_FALSE(device.Open("rfc2217://127.0.0.1:1"));
+    EXPECT_EQ(device.LastError().Kind, TErrorKind::Busy);
+    EXPECT_TRUE(device.IsOpen());
+}
+
 // What the read thread relies on: a status never reports more than the
 // input queue, and reading what it reports drains a longer burst in order.
 TEST(SerialDevice, StatusReportsAtMostTheInputQueue)

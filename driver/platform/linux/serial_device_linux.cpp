@@ -125,7 +125,7 @@ TSerialDevice::~TSerialDevice()
 
 TSystemError TSerialDevice::LastError() const
 {
-    return FNetwork ? FNetwork->LastError() : FLastError.Get();
+    return FLastError.Get();
 }
 
 bool TSerialDevice::IsOpen() const noexcept
@@ -197,7 +197,7 @@ void TSerialDevice::Close() noexcept
 bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
     if (FNetwork) {
-        return FNetwork->SetQueueSizes(inputSize, outputSize);
+        return FNetwork->SetQueueSizes(inputSize, outputSize) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -217,7 +217,8 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
                                     std::uint8_t stopBits)
 {
     if (FNetwork) {
-        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits);
+        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits) ||
+               FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -261,7 +262,7 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
 bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 {
     if (FNetwork) {
-        return FNetwork->SetTimeouts(timeouts);
+        return FNetwork->SetTimeouts(timeouts) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -273,7 +274,7 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
     if (FNetwork) {
-        return FNetwork->SetEventMask(mask);
+        return FNetwork->SetEventMask(mask) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -301,7 +302,7 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
 bool TSerialDevice::Purge()
 {
     if (FNetwork) {
-        return FNetwork->Purge();
+        return FNetwork->Purge() || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -312,7 +313,7 @@ bool TSerialDevice::Purge()
 bool TSerialDevice::WaitEvent(std::uint32_t& events)
 {
     if (FNetwork) {
-        return FNetwork->WaitEvent(events);
+        return FNetwork->WaitEvent(events) || FLastError.Fail(FNetwork->LastError());
     }
     events = 0;
     if (!IsOpen()) {
@@ -343,7 +344,7 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
 bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 {
     if (FNetwork) {
-        return FNetwork->ReadStatus(bytesWaiting);
+        return FNetwork->ReadStatus(bytesWaiting) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -371,7 +372,7 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
     if (FNetwork) {
-        return FNetwork->Read(buffer, count, bytesRead);
+        return FNetwork->Read(buffer, count, bytesRead) || FLastError.Fail(FNetwork->LastError());
     }
     bytesRead = 0;
     if (!IsOpen()) {
@@ -392,7 +393,11 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
 TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
     if (FNetwork) {
-        return FNetwork->Write(data, count, bytesWritten);
+        const TSerialWriteResult result = FNetwork->Write(data, count, bytesWritten);
+        if (result != swDone) {
+            FLastError.Fail(FNetwork->LastError());
+        }
+        return result;
     }
     using TClock = std::chrono::steady_clock;
     bytesWritten = 0;
