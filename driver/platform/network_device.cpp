@@ -94,7 +94,7 @@ bool TNetworkDevice::SetEventMask(std::uint32_t mask)
 {
     if (mask == 0) {
         FEventMask.store(0);
-        return FConnection.SetWakeUp() || FailAsConnection();
+        return FConnection.SetWakeUp() || FLastError.FailQuietly([this] { return FConnection.LastError(); });
     }
     if (!FConnection.ClearWakeUp()) {
         return FailAsConnection();

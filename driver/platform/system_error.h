@@ -62,6 +62,19 @@ public:
     // should there be no memory for it.
     bool FailWithLastSystemErrorQuietly() noexcept;
 
+    // Records the failure that make() gives, for an operation that must
+    // not raise (the end of a wait, from a destructor): should there be no
+    // memory for it, the last failure stays as it was.
+    template <typename TMake>
+    bool FailQuietly(TMake make) noexcept
+    {
+        try {
+            return Fail(make());
+        } catch (...) {
+            return false;
+        }
+    }
+
     [[nodiscard]] TSystemError Get() const;
 
 private:

@@ -274,7 +274,8 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
     if (FNetwork) {
-        return FNetwork->SetEventMask(mask) || FLastError.Fail(FNetwork->LastError());
+        // Clearing the mask ends a wait from a destructor: it raises nothing.
+        return FNetwork->SetEventMask(mask) || FLastError.FailQuietly([this] { return FNetwork->LastError(); });
     }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -286,7 +287,7 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
         const std::uint64_t one = 1;
         // A full counter already holds a wake-up: that is as good as ours.
         return FState->WakeUp < 0 || write(FState->WakeUp, &one, sizeof one) >= 0 || errno == EAGAIN ||
-               FLastError.FailWithLastSystemError();
+               FLastError.FailWithLastSystemErrorQuietly();
     }
     if (!FState->EnsureWakeUp()) {
         return FLastError.FailWithLastSystemError();

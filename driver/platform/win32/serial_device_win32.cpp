@@ -207,7 +207,8 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
     if (FNetwork) {
-        return FNetwork->SetEventMask(mask) || FLastError.Fail(FNetwork->LastError());
+        // Clearing the mask ends a wait from a destructor: it raises nothing.
+        return FNetwork->SetEventMask(mask) || FLastError.FailQuietly([this] { return FNetwork->LastError(); });
     }
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
@@ -221,7 +222,7 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
     } else {
         ResetEvent(state.MaskCleared);
     }
-    return SetCommMask(state.Handle, mask) != FALSE || FLastError.FailWithLastSystemError();
+    return SetCommMask(state.Handle, mask) != FALSE || FLastError.FailWithLastSystemErrorQuietly();
 }
 
 bool TSerialDevice::Purge()
