@@ -46,7 +46,7 @@ TLoadGoods BoundLoadGoods()
     // Loaded once and kept: error objects thrown by the library need its code.
     static TDynamicLibrary library(ZARVIK12M_LIBRARY_PATH);
     if (!library.Loaded()) {
-        Fail("cannot load " + std::string(ZARVIK12M_LIBRARY_PATH) + ": " + library.LastError());
+        Fail("cannot load " + std::string(ZARVIK12M_LIBRARY_PATH) + ": " + library.LastError().Text);
     }
     auto* loadGoods = reinterpret_cast<TLoadGoods>(library.Bind(LoadGoodsExportName));
     if (loadGoods == nullptr) {

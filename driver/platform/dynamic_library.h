@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "driver/platform/system_error.h"
+
 namespace zarvik12m {
 
 // A shared library loaded at run time, unloaded when the object goes.
@@ -17,8 +19,9 @@ public:
 
     [[nodiscard]] bool Loaded() const noexcept { return FHandle != nullptr; }
 
-    // Why loading or the last binding failed, as the system tells it.
-    [[nodiscard]] const std::string& LastError() const noexcept { return FLastError; }
+    // Why loading or the last binding failed: not found for a missing file
+    // or export, the system's text naming the file or the export.
+    [[nodiscard]] const TSystemError& LastError() const noexcept { return FLastError; }
 
     // The address of an export, or null when the library lacks it.
     [[nodiscard]] void* Bind(const char* exportName);
@@ -27,7 +30,7 @@ public:
 
 private:
     void* FHandle = nullptr;
-    std::string FLastError;
+    TSystemError FLastError;
 };
 
 }  // namespace zarvik12m

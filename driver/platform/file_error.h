@@ -3,10 +3,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "driver/platform/system_error.h"
+
 // Failures of the PLU file's work, with the short English messages that
 // users of the utility know from its file layer: "File not found", "File
-// access denied", "Disk full", "I/O error %d" and the like. Error codes are
-// the system's own: errno on Linux, GetLastError on Windows.
+// access denied", "Disk full", "I/O error %d" and the like. Each carries
+// the system's error (errno on Linux, GetLastError on Windows) as its kind
+// and code; the message stays the file layer's own.
 
 namespace zarvik12m {
 
@@ -19,9 +22,13 @@ public:
     EFileError(int errorNumber, const std::string& message);
 
     [[nodiscard]] int ErrorNumber() const noexcept { return FErrorNumber; }
+    [[nodiscard]] TErrorKind Kind() const noexcept { return FKind; }
+    // The kind, the code and the system's words for it.
+    [[nodiscard]] TSystemError SystemError() const;
 
 private:
-    int FErrorNumber;
+    int FErrorNumber;  // kind and code only: an exception's copy never fails
+    TErrorKind FKind;
 };
 
 // The message of a system error code (one table per system).

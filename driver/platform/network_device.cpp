@@ -9,11 +9,10 @@ bool TNetworkDevice::Open(const std::string& address)
 {
     const std::optional<TNetworkAddress> parsed = ParseNetworkAddress(address);
     if (!parsed) {
-        SetSocketFailure(sfInvalid);
-        return false;
+        return Fail(sfInvalid);
     }
     if (!FConnection.Connect(parsed->Host, parsed->Port, TClock::now() + AnswerLimit)) {
-        return false;
+        return FailAsConnection();
     }
     FReceived.clear();
     FPromised = 0;
@@ -27,6 +26,7 @@ bool TNetworkDevice::Open(const std::string& address)
         const TClock::time_point deadline = TClock::now() + AnswerLimit;
         std::size_t sent = 0;
         if (!SendAll(opening, &deadline, sent)) {
+            FailAsConnection();
             FConnection.Close();
             return false;
         }
@@ -37,8 +37,7 @@ bool TNetworkDevice::Open(const std::string& address)
 bool TNetworkDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
     if (inputSize == 0 || outputSize == 0) {
-        SetSocketFailure(sfInvalid);
-        return false;
+        return Fail(sfInvalid);
     }
     FInputQueueSize = inputSize;
     return true;
@@ -49,8 +48,7 @@ bool TNetworkDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity
 {
     const bool valid = baudRate != 0 && parity <= spSpace && byteSize >= 5 && byteSize <= 8 && stopBits <= sbTwo;
     if (!valid || (Telnet() && (parity != spNone || byteSize != 8 || stopBits != sbOne))) {
-        SetSocketFailure(sfInvalid);
-        return false;
+        return Fail(sfInvalid);
     }
     if (!Telnet()) {
         return true;
@@ -63,8 +61,7 @@ bool TNetworkDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity
             [this] { return FCodec->NegotiationSettled() || FCodec->ComPortAnswer() == TTelnetCodec::taRefused; },
             TClock::now() + AnswerLimit) ||
         refused()) {
-        SetSocketFailure(refused() ? sfRefused : sfTimedOut);
-        return false;
+        return Fail(refused() ? sfRefused : sfTimedOut);
     }
     std::vector<std::uint8_t> commands;
     {
@@ -74,16 +71,14 @@ bool TNetworkDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity
     const TClock::time_point deadline = TClock::now() + AnswerLimit;
     std::size_t sent = 0;
     if (!SendAll(commands, &deadline, sent)) {
-        return false;
+        return FailAsConnection();
     }
     if (!ReceiveUntil([this] { return FCodec->LineSettingsAnswer() != TTelnetCodec::taWaiting; }, deadline)) {
-        SetSocketFailure(sfTimedOut);
-        return false;
+        return Fail(sfTimedOut);
     }
     const std::lock_guard lock(FReceiveLock);
     if (FCodec->LineSettingsAnswer() != TTelnetCodec::taAccepted) {
-        SetSocketFailure(sfRefused);
-        return false;
+        return Fail(sfRefused);
     }
     return true;
 }
@@ -99,10 +94,10 @@ bool TNetworkDevice::SetEventMask(std::uint32_t mask)
 {
     if (mask == 0) {
         FEventMask.store(0);
-        return FConnection.SetWakeUp();
+        return FConnection.SetWakeUp() || FLastError.FailQuietly([this] { return FConnection.LastError(); });
     }
     if (!FConnection.ClearWakeUp()) {
-        return false;
+        return FailAsConnection();
     }
     FEventMask.store(mask);
     return true;
@@ -111,8 +106,7 @@ bool TNetworkDevice::SetEventMask(std::uint32_t mask)
 bool TNetworkDevice::Purge()
 {
     if (!ReceiveWaiting()) {
-        SetSocketFailure(sfBroken);
-        return false;
+        return Fail(sfBroken);
     }
     {
         // The bytes that the last status promised a reader stay for its
@@ -131,7 +125,7 @@ bool TNetworkDevice::Purge()
     }
     const TClock::time_point deadline = TClock::now() + AnswerLimit;
     std::size_t sent = 0;
-    return SendAll(command, &deadline, sent);
+    return SendAll(command, &deadline, sent) || FailAsConnection();
 }
 
 bool TNetworkDevice::WaitEvent(std::uint32_t& events)
@@ -162,7 +156,7 @@ bool TNetworkDevice::WaitEvent(std::uint32_t& events)
     case TSocketConnection::wrFailed:
         break;
     }
-    return false;
+    return FailAsConnection();
 }
 
 bool TNetworkDevice::ReadStatus(std::size_t& bytesWaiting)
@@ -171,8 +165,7 @@ bool TNetworkDevice::ReadStatus(std::size_t& bytesWaiting)
     static_cast<void>(ReceiveWaiting());
     const std::lock_guard lock(FReceiveLock);
     if (FReceived.empty() && FEnded) {
-        SetSocketFailure(sfBroken);
-        return false;
+        return Fail(sfBroken);
     }
     bytesWaiting = FReceived.size();
     if (FInputQueueSize != 0) {
@@ -199,7 +192,7 @@ TSerialWriteResult TNetworkDevice::Write(const std::uint8_t* data, std::size_t c
     {
         const std::lock_guard lock(FReceiveLock);
         if (FEnded) {
-            SetSocketFailure(sfBroken);
+            Fail(sfBroken);
             return swFailed;
         }
         FEncoded.clear();
@@ -222,10 +215,12 @@ TSerialWriteResult TNetworkDevice::Write(const std::uint8_t* data, std::size_t c
     case TSocketConnection::srDone:
         return swDone;
     case TSocketConnection::srTimedOut:
+        FailAsConnection();
         return swTimedOut;
     case TSocketConnection::srFailed:
         break;
     }
+    FailAsConnection();
     return swFailed;
 }
 

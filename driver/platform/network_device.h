@@ -40,8 +40,8 @@ public:
     ~TNetworkDevice() = default;
 
     // Connects to the address (see TSerialDevice::Open for the name) and,
-    // for Telnet, opens the negotiation; fails with EINVAL for a malformed
-    // address and the connection's error otherwise.
+    // for Telnet, opens the negotiation; fails as sfInvalid for a malformed
+    // address and with the connection's error otherwise.
     bool Open(const std::string& address);
 
     bool SetQueueSizes(std::size_t inputSize, std::size_t outputSize);
@@ -50,8 +50,8 @@ public:
     // timing. Telnet waits for the Com Port Control option, sets 8 data
     // bits, no parity, one stop bit, no flow control and the rate, and
     // waits for the server's acknowledgement, each within AnswerLimit;
-    // other codes fail with EINVAL, a refusal or silence with the error of
-    // SetSocketFailure. Called while no other thread uses the device.
+    // other codes fail as sfInvalid, a refusal as sfRefused, silence as
+    // sfTimedOut. Called while no other thread uses the device.
     bool SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize, std::uint8_t stopBits);
 
     bool SetTimeouts(const TSerialTimeouts& timeouts);
@@ -68,6 +68,10 @@ public:
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead);
     TSerialWriteResult Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten);
 
+    // Why the operation that failed last failed (see TLastError): the
+    // device's own failures (SocketFailureError) or the connection's.
+    [[nodiscard]] TSystemError LastError() const { return FLastError.Get(); }
+
 private:
     // The most taken from the connection at once.
     static constexpr std::size_t ReceiveSize = 1024;
@@ -80,9 +84,12 @@ private:
     template <typename TPredicate>
     bool ReceiveUntil(TPredicate done, TClock::time_point deadline);
     bool SendAll(const std::vector<std::uint8_t>& bytes, const TClock::time_point* deadline, std::size_t& sent);
+    bool Fail(TSocketFailure failure) { return FLastError.Fail(SocketFailureError(failure)); }
+    bool FailAsConnection() { return FLastError.Fail(FConnection.LastError()); }
     [[nodiscard]] bool Telnet() const noexcept { return FCodec.has_value(); }
 
     TSocketConnection FConnection;
+    TLastError FLastError;
     std::optional<TTelnetCodec> FCodec;
     std::atomic<std::uint32_t> FEventMask{0};
     std::size_t FInputQueueSize = 0;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "driver/platform/system_error.h"
+
 namespace zarvik12m {
 
 class TNetworkDevice;
@@ -46,8 +48,8 @@ enum TSerialWriteResult : std::uint8_t {
 // wait that can be cancelled, a status with the bytes waiting, reads of
 // bytes that are already there, and writes with a time limit.
 //
-// Every operation returns false on failure and leaves the system's error
-// code (errno, GetLastError) telling why.
+// Every operation returns false on failure (a write swFailed or
+// swTimedOut) and records why, which LastError() then tells.
 // One thread may wait, read and query the status while another writes;
 // SetEventMask(0) may come from a third thread to end a wait.
 class TSerialDevice {
@@ -60,9 +62,11 @@ public:
 
     // Opens an existing device read/write, not as the controlling terminal,
     // non-blocking and closed on exec, and takes it for this object alone:
-    // a second open of the device, by this or any other process, fails with
-    // EBUSY. Asks the device for low latency where it supports it. Fails
-    // with EBUSY as well when this object is already open.
+    // a second open of the device, by this or any other process, fails as
+    // busy. Asks the device for low latency where it supports it. Fails as
+    // busy as well when this object is already open. A file or device with
+    // no serial line behind it fails as not a serial device (at the open or
+    // at SetQueueSizes), a missing one as not found.
     //
     // A path of the form tcp://HOST:PORT or rfc2217://HOST:PORT is a line on
     // the network instead (TNetworkDevice): every operation below goes to
@@ -85,7 +89,8 @@ public:
     // translation or flow control, receiver on, modem status ignored) with
     // the given rate, data bits, parity and stop bits, and clears DTR and
     // RTS where the device has them. Any rate is taken that the device can
-    // run within 2 %; other rates and invalid codes fail with EINVAL.
+    // run within 2 %; other rates and invalid codes fail (EINVAL on Linux,
+    // ERROR_INVALID_PARAMETER on Windows: of kind other).
     bool SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize, std::uint8_t stopBits);
 
     bool SetTimeouts(const TSerialTimeouts& timeouts);
@@ -104,7 +109,7 @@ public:
     bool WaitEvent(std::uint32_t& events);
 
     // The number of bytes waiting to be read, at most the input queue size.
-    // Fails (EIO) when the line is hung up or broken.
+    // Fails as closed when the line is hung up or broken.
     bool ReadStatus(std::size_t& bytesWaiting);
 
     // Reads up to count bytes that are waiting; never waits for more.
@@ -114,12 +119,17 @@ public:
     // no longer than the write time limit.
     TSerialWriteResult Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten);
 
+    // Why the operation that failed last failed (see TLastError); on a
+    // network line, the network device's reason.
+    [[nodiscard]] TSystemError LastError() const;
+
 private:
     bool OpenNetwork(const std::string& address);  // the same for every system
 
     struct TSystemState;  // the system's own objects, defined per system
     std::unique_ptr<TSystemState> FState;
     std::unique_ptr<TNetworkDevice> FNetwork;  // set while a network line is open
+    TLastError FLastError;
 };
 
 }  // namespace zarvik12m

@@ -9,12 +9,11 @@ namespace zarvik12m {
 bool TSerialDevice::OpenNetwork(const std::string& address)
 {
     if (IsOpen()) {
-        SetSocketFailure(sfBusy);
-        return false;
+        return FLastError.Fail(SocketFailureError(sfBusy));
     }
     auto network = std::make_unique<TNetworkDevice>();
     if (!network->Open(address)) {
-        return false;
+        return FLastError.Fail(network->LastError());
     }
     FNetwork = std::move(network);
     return true;

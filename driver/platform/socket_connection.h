@@ -6,10 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "driver/platform/system_error.h"
+
 namespace zarvik12m {
 
-// What went wrong, for the error code that the connection's user leaves
-// behind (errno or the system's last error) where the failure is its own.
+// What went wrong where the failure is the connection user's own rather
+// than the system's.
 enum TSocketFailure : std::uint8_t {
     sfInvalid,   // a malformed address or argument
     sfBusy,      // already open
@@ -18,14 +20,16 @@ enum TSocketFailure : std::uint8_t {
     sfBroken,    // the connection is gone
 };
 
-// Sets this thread's system error code to the failure's nearest meaning.
-void SetSocketFailure(TSocketFailure failure) noexcept;
+// The failure as the system error of the nearest meaning: invalid and
+// refused are of kind other, busy, timed out and broken (closed) of theirs.
+[[nodiscard]] TSystemError SocketFailureError(TSocketFailure failure);
 
 // A TCP connection to a server, non-blocking, with TCP_NODELAY and
 // keep-alive on, and a wake-up that ends a wait for received bytes from
 // another thread. One thread may wait and receive while another sends and
-// a third wakes the waiter. Every operation that fails leaves the system's
-// error code telling why.
+// a third wakes the waiter. Every operation that fails records why, which
+// LastError() then tells; a closed connection reads as rrClosed without an
+// error of its own.
 class TSocketConnection {
 public:
     using TClock = std::chrono::steady_clock;
@@ -76,9 +80,13 @@ public:
     bool SetWakeUp() noexcept;
     bool ClearWakeUp() noexcept;
 
+    // Why the operation that failed last failed (see TLastError).
+    [[nodiscard]] TSystemError LastError() const { return FLastError.Get(); }
+
 private:
     struct TSystemState;  // the system's own objects, defined per system
     std::unique_ptr<TSystemState> FState;
+    TLastError FLastError;
 };
 
 }  // namespace zarvik12m

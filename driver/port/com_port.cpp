@@ -25,6 +25,23 @@ void TCOMPort::Raise(std::int16_t code) const
     RaiseError(code, {std::int64_t{FPortNumber}});
 }
 
+void TCOMPort::TraceDeviceFailure(const char* step) const noexcept
+{
+    if (!FTrace) {
+        return;
+    }
+    try {
+        FTrace->Remark(std::string("failed: ") + step + ": " + DescribeSystemError(FDevice.LastError()));
+    } catch (...) {  // NOLINT(bugprone-empty-catch): no memory for the remark: the failure is raised all the same
+    }
+}
+
+void TCOMPort::RaiseDeviceFailure(std::int16_t code, const char* step) const
+{
+    TraceDeviceFailure(step);
+    Raise(code);
+}
+
 void TCOMPort::Open(const TPortSettings& settings, bool asyncMode)
 {
     const std::string deviceName = DeviceName(FPortNumber);
@@ -39,23 +56,28 @@ void TCOMPort::Open(const TPortSettings& settings, bool asyncMode)
         RaiseError(ecPortOpen, {std::int64_t{FPortNumber}, shownName});
     }
     FAsyncMode = asyncMode;
+    const std::string traceFile = LineTraceFileOf(FPortNumber);
+    const TLineTraceOpening opening{FPortNumber, settings.BaudRate, shownName};
     if (!FDevice.Open(path)) {
+        if (!traceFile.empty()) {
+            RecordOpenFailure(traceFile, opening, DescribeSystemError(FDevice.LastError()));
+        }
         RaiseError(ecPortOpen, {std::int64_t{FPortNumber}, shownName});
     }
-    if (const std::string traceFile = LineTraceFileOf(FPortNumber); !traceFile.empty()) {
-        FTrace = std::make_unique<TLineTrace>(traceFile, TLineTraceOpening{FPortNumber, settings.BaudRate, shownName});
+    if (!traceFile.empty()) {
+        FTrace = std::make_unique<TLineTrace>(traceFile, opening);
     }
     if (!FDevice.SetQueueSizes(QueueSize, QueueSize)) {
-        Raise(ecPortSetQueueSizes);
+        RaiseDeviceFailure(ecPortSetQueueSizes, "queue sizes");
     }
     if (!FDevice.SetLineSettings(settings.BaudRate, settings.Parity, settings.ByteSize, settings.StopBits)) {
-        Raise(ecPortSetParameters);
+        RaiseDeviceFailure(ecPortSetParameters, "line settings");
     }
     if (!FDevice.SetTimeouts(Timeouts)) {
-        Raise(ecPortSetTimeouts);
+        RaiseDeviceFailure(ecPortSetTimeouts, "time limits");
     }
     if (!FDevice.SetEventMask(FAsyncMode ? std::uint32_t{seReceived} : 0U)) {
-        Raise(ecPortSetMask);
+        RaiseDeviceFailure(ecPortSetMask, "event mask");
     }
     Purge();
     if (FAsyncMode) {
@@ -74,7 +96,7 @@ void TCOMPort::Close() noexcept
 void TCOMPort::Purge()
 {
     if (!FDevice.Purge()) {
-        Raise(ecPortPurge);
+        RaiseDeviceFailure(ecPortPurge, "purge");
     }
 }
 
@@ -90,9 +112,10 @@ void TCOMPort::Write(const std::uint8_t* data, std::size_t count)
     std::size_t written = 0;
     const TSerialWriteResult result = FDevice.Write(data, count, written);
     if (result == swFailed || (result == swTimedOut && FAsyncMode)) {
-        Raise(ecPortWriteFailed);
+        RaiseDeviceFailure(ecPortWriteFailed, "write");
     }
     if (result == swTimedOut) {
+        TraceDeviceFailure("write");
         RaiseError(ecPortWriteIncomplete,
                    {std::int64_t{FPortNumber}, static_cast<std::int64_t>(written), static_cast<std::int64_t>(count)});
     }

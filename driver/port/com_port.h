@@ -22,6 +22,9 @@ namespace zarvik12m {
 // no other thread uses it; Write runs on one thread at a time (the transmit
 // thread), beside the read thread. Failures are EZarvik12mError with codes
 // ecPortWriteIncomplete to ecWriteEventCreate, the port number first in every message.
+// The code tells the step that failed, whatever the system's reason; the
+// reason (the device's TSystemError) goes to the line trace when the port
+// is traced, never into the message.
 class TCOMPort {
 public:
     // The driver's device queues, each way; also the largest write block
@@ -54,6 +57,10 @@ public:
     // Received bytes; the queue and its contents outlive Close and Open.
     [[nodiscard]] TReadQueue& InputQueue() noexcept { return FInputQueue; }
 
+    // Why the device's last failed operation failed: for tools that show
+    // the system's reason beside the port's error.
+    [[nodiscard]] TSystemError DeviceError() const { return FDevice.LastError(); }
+
     // The read thread while the port is open asynchronously, else null.
     [[nodiscard]] TReadThread* ReadThread() const noexcept { return FReadThread.get(); }
 
@@ -64,7 +71,8 @@ public:
     // ecPortSetParameters (line settings, rate), ecPortSetTimeouts (time limits), ecPortSetMask (event mask),
     // ecPortPurge (purge), ecReadEventCreate (read thread). A failed Open keeps what it had
     // made until Close. Once the device is open, the port records its line
-    // into the trace file that LineTraceFileOf names for it, if any.
+    // into the trace file that LineTraceFileOf names for it, if any; a
+    // device that cannot be opened leaves its "# open failed" remark there.
     void Open(const TPortSettings& settings, bool asyncMode);
 
     // Stops the read thread, ends the line trace, then releases the device.
@@ -84,6 +92,10 @@ private:
     friend class TReadThread;
 
     [[noreturn]] void Raise(std::int16_t code) const;
+    // Raises the code of a failed step of the device after its reason has
+    // gone to the trace.
+    [[noreturn]] void RaiseDeviceFailure(std::int16_t code, const char* step) const;
+    void TraceDeviceFailure(const char* step) const noexcept;
 
     std::uint8_t FPortNumber;
     std::string FDevicePath;  // empty: the one the port number stands for

@@ -59,14 +59,28 @@ void ReportLost(std::uint8_t portNumber, const std::string& fileName, int error)
     }
 }
 
-std::string OpeningLine(const TLineTraceOpening& opening)
+// The local date and time to the millisecond.
+std::string Moment()
 {
     const TLocalTime now = CurrentLocalTime();
     std::array<char, 64> moment{};
     static_cast<void>(std::snprintf(moment.data(), moment.size(), "%04d-%02d-%02d %02d:%02d:%02d.%03d", now.Year,
                                     now.Month, now.Day, now.Hour, now.Minute, now.Second, now.Millisecond));
+    return moment.data();
+}
+
+// A text as one line of the trace: line ends become blanks.
+std::string OneLine(std::string text)
+{
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+std::string OpeningLine(const TLineTraceOpening& opening)
+{
     std::string line = "open ";
-    line += moment.data();
+    line += Moment();
     line += " port=" + std::to_string(opening.PortNumber);
     line += " baud=" + std::to_string(opening.BaudRate);
     line += " version=" ZARVIK12M_VERSION_TEXT;
@@ -76,6 +90,28 @@ std::string OpeningLine(const TLineTraceOpening& opening)
 }
 
 }  // namespace
+
+void RecordOpenFailure(const std::string& fileName, const TLineTraceOpening& opening,
+                       const std::string& reason) noexcept
+{
+    try {
+        std::string line = "# open failed " + Moment();
+        line += " port=" + std::to_string(opening.PortNumber);
+        line += " baud=" + std::to_string(opening.BaudRate);
+        line += " reason=" + OneLine(reason);
+        line += " device=" + opening.Device;
+        line += '\n';
+        int error = 0;
+        TFileHandle file = OpenFileForAppending(fileName, error);
+        if (file.IsOpen()) {
+            error = WriteAllBytes(file.Get(), line);
+        }
+        if (error != 0) {
+            ReportLost(opening.PortNumber, fileName, error);
+        }
+    } catch (...) {  // NOLINT(bugprone-empty-catch): no memory for a remark: the failure is raised all the same
+    }
+}
 
 void SetLineTraceFile(std::uint8_t portNumber, std::optional<std::string> fileName)
 {
@@ -172,6 +208,27 @@ void TLineTrace::Record(TLineDirection direction, const std::uint8_t* data, std:
         ReportLost(FPortNumber, FFileName, 0);
     } else if (wake) {
         FWake.notify_one();
+    }
+}
+
+void TLineTrace::Remark(const std::string& text) noexcept
+{
+    if (!Active()) {
+        return;
+    }
+    const std::lock_guard guard(FLock);
+    try {
+        const TClock::time_point now = TClock::now();
+        if (FLineOpen) {
+            FHeld += '\n';
+            FLineOpen = false;
+        }
+        FHeld += "# ";
+        FHeld += std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now - FOpened).count());
+        FHeld += ' ';
+        FHeld += OneLine(text);
+        FHeld += '\n';
+    } catch (...) {  // NOLINT(bugprone-empty-catch): no memory for a remark: the bytes' lines go on
     }
 }
 

@@ -24,7 +24,12 @@
 // number, the baud rate, the library's version and the device (last, as it
 // may hold blanks). Then one line per chunk: the microseconds since the
 // open, ">" for bytes written to the register or "<" for bytes read from
-// it, and the bytes in hex. Lines starting with "#" are remarks.
+// it, and the bytes in hex. Lines starting with "#" are remarks: the
+// system's reason for a failure of the line, for instance
+//
+//     # 5120311 failed: read status: closed (5: Input/output error)
+//     # open failed 2026-12-09 19:23:10.456 port=1 baud=9600 reason=busy (16: Device or resource busy)
+//     device=/dev/ttyUSB0
 //
 // Bytes read within a few byte times of the previous read continue its
 // line: on a slow line the read thread meets an answer one or two bytes at
@@ -58,6 +63,12 @@ struct TLineTraceOpening {
     std::string Device;
 };
 
+// Appends the "# open failed" remark of an opening whose device could not
+// be opened, with the reason in one line, to the trace file. Raises
+// nothing; a file that cannot be written costs the remark alone.
+void RecordOpenFailure(const std::string& fileName, const TLineTraceOpening& opening,
+                       const std::string& reason) noexcept;
+
 // The trace of one opening of a port. Recording never raises and never
 // touches the line: the threads of the line only add lines to memory, and
 // a thread of the trace's own writes them to the file, so that a slow disk
@@ -85,6 +96,10 @@ public:
     // are recorded before they are handed to the device, so that no answer
     // can come before its request in the file.
     void Record(TLineDirection direction, const std::uint8_t* data, std::size_t count) noexcept;
+
+    // Records a remark line ("# " and the microseconds since the open
+    // before the text, which is one line).
+    void Remark(const std::string& text) noexcept;
 
     // The writer takes the held lines once this much has gathered, and at
     // least every FlushInterval. Should the file fall HeldLimit behind, the

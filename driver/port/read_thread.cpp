@@ -47,7 +47,7 @@ void TReadThread::Execute(TThread& thread)
     while (!thread.Terminated()) {
         std::uint32_t events = 0;
         if (!device.WaitEvent(events)) {
-            RaiseError(ecReadEventWait, {PortArgument()});
+            FPort.RaiseDeviceFailure(ecReadEventWait, "wait");
         }
         if (thread.Terminated()) {
             return;
@@ -56,7 +56,7 @@ void TReadThread::Execute(TThread& thread)
         // adapter was unplugged or the far end went away.
         std::size_t waiting = 0;
         if (!device.ReadStatus(waiting)) {
-            RaiseError(ecReadStatus, {PortArgument()});
+            FPort.RaiseDeviceFailure(ecReadStatus, "read status");
         }
         if (thread.Terminated()) {
             return;
@@ -70,7 +70,7 @@ void TReadThread::Execute(TThread& thread)
         }
         std::size_t read = 0;
         if (!device.Read(FReadBuffer.data(), waiting, read)) {
-            RaiseError(ecPortReadFailed, {PortArgument()});
+            FPort.RaiseDeviceFailure(ecPortReadFailed, "read");
         }
         if (read != waiting) {
             RaiseError(ecPortReadIncomplete,

@@ -32,16 +32,19 @@ class Error(Exception):
 
 class PortError(Error, OSError):
     """The COM port cannot be opened, read or written (-100..-120). .port is
-    what the caller named; .reason, when known, the system's reason."""
+    what the caller named; .reason, when known, the system's reason, .errno
+    its number and .kind its kind ("not found", "busy", "denied", "not a
+    serial device", "timed out", "closed", "other"; see ports.error_kind)."""
 
     def __init__(self, code: int, message: str, port: Union[int, str, None] = None, reason: Optional[str] = None,
-                 errno: Optional[int] = None) -> None:
+                 errno: Optional[int] = None, kind: Optional[str] = None) -> None:
         Error.__init__(self, code, message)
         self.port = port
         self.reason = reason
         # An OSError's number and text are None when the system gave none
         # (older typeshed versions say int and str).
         self.errno = errno  # type: ignore[assignment]
+        self.kind = kind
         self.filename = port if isinstance(port, str) else None
         self.strerror = reason  # type: ignore[assignment]
 
@@ -104,12 +107,12 @@ def goods_error(message: str) -> Optional[GoodsError]:
 
 
 def error_of(code: int, message: str, port: Union[int, str, None] = None, reason: Optional[str] = None,
-             errno: Optional[int] = None) -> Error:
+             errno: Optional[int] = None, kind: Optional[str] = None) -> Error:
     """The exception of a failed call of the C library."""
     if 1 <= code <= 255:
         return RegisterError(code, message)
     if -120 <= code <= -100:
-        return PortError(code, message, port=port, reason=reason, errno=errno)
+        return PortError(code, message, port=port, reason=reason, errno=errno, kind=kind)
     if -202 <= code <= -200:
         return CommandError(code, message)
     if code == -300:

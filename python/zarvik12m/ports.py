@@ -24,6 +24,36 @@ _NETWORK_ADDRESS = re.compile(r"^(?:tcp|rfc2217)://", re.IGNORECASE)
 DIALOUT_HINT = "add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again"
 
 
+# The kinds of a system failure, named as the driver's platform layer names
+# them; the package decides by the kind and shows the system's words.
+NOT_FOUND = "not found"
+BUSY = "busy"
+DENIED = "denied"
+NOT_SERIAL = "not a serial device"
+TIMED_OUT = "timed out"
+CLOSED = "closed"
+OTHER = "other"
+_KINDS = {
+    errno.ENOENT: NOT_FOUND, errno.ENOTDIR: NOT_FOUND,
+    errno.EBUSY: BUSY, errno.ETXTBSY: BUSY,
+    errno.EACCES: DENIED, errno.EPERM: DENIED, errno.EROFS: DENIED,
+    errno.ENXIO: NOT_SERIAL, errno.ENODEV: NOT_SERIAL, errno.ENOTTY: NOT_SERIAL,
+    errno.ETIMEDOUT: TIMED_OUT,
+    errno.EBADF: CLOSED, errno.EPIPE: CLOSED, errno.ECONNRESET: CLOSED, errno.ECONNABORTED: CLOSED,
+    errno.ENOTCONN: CLOSED, errno.ESHUTDOWN: CLOSED,
+}
+
+
+def error_kind(number: Optional[int], opening: bool = False) -> Optional[str]:
+    """The kind of an errno value (None: no number); at the opening of a
+    device EIO too means no serial line there (a ttyS without a UART)."""
+    if number is None:
+        return None
+    if opening and number == errno.EIO:
+        return NOT_SERIAL
+    return _KINDS.get(number, OTHER)
+
+
 def direct_number(port: PortName, system: str = os.name) -> Optional[int]:
     """The COM number the driver opens by itself for `port`, or None when
     the name needs a ZARVIK12M_COM<N> variable: a number 1..32, and on
@@ -110,6 +140,13 @@ def open_failure_reason(path: str) -> Optional[Reason]:
     try:
         if not stat.S_ISCHR(os.fstat(descriptor).st_mode) or not os.isatty(descriptor):
             return errno.ENOTTY, "not a serial device"
+        # The driver's lock, which keeps every second opener out (fcntl is
+        # no module of Windows, which never comes here).
+        import fcntl
+        try:
+            fcntl.flock(descriptor, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            return errno.EBUSY, os.strerror(errno.EBUSY)
     finally:
         os.close(descriptor)
     return None
@@ -119,6 +156,6 @@ def reason_text(reason: Reason) -> str:
     """The text of open_failure_reason's answer, with the hint for a
     permission problem."""
     number, text = reason
-    if number in (errno.EACCES, errno.EPERM):
+    if error_kind(number, opening=True) == DENIED:
         return "%s; %s" % (text, DIALOUT_HINT)
     return text

@@ -270,7 +270,7 @@ class Register:
         if reason is None:
             return PortError(rc, message, port=self.name)
         return PortError(rc, "%s (%s)" % (message, ports.reason_text(reason)), port=self.name,
-                         reason=reason[1], errno=reason[0])
+                         reason=reason[1], errno=reason[0], kind=ports.error_kind(reason[0], opening=True))
 
     def _run(self, call: Callable[[], Any], progress: Optional[Progress]) -> int:
         """Runs the C call on a thread of its own while this thread watches

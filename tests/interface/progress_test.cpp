@@ -77,7 +77,7 @@ class ProgressExports : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(FLibrary.Loaded()) << FLibrary.LastError();
+        ASSERT_TRUE(FLibrary.Loaded()) << FLibrary.LastError().Text;
         FGetPosition = reinterpret_cast<TGetProgressPosition>(FLibrary.Bind(GetProgressPositionExportName));
         FGetMax = reinterpret_cast<TGetProgressMax>(FLibrary.Bind(GetProgressMaxExportName));
         FStop = reinterpret_cast<TProgressProcessStop>(FLibrary.Bind(ProgressProcessStopExportName));

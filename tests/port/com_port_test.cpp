@@ -1,5 +1,6 @@
 #include <termios.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -351,6 +352,54 @@ TEST_F(COMPortTest, ATracedPortRecordsBothWaysOfEveryOpeningAndLeavesTheLineAlon
     EXPECT_EQ(out, expectedOut);
     EXPECT_EQ(in, expectedIn);
     EXPECT_EQ(ErrorLog(), "");
+}
+
+// A failure keeps its code and message whatever the system said; the
+// system's reason goes to the trace only: the busy and the missing device
+// at the open, the hung-up line at the read status and the write.
+TEST_F(COMPortTest, FailuresKeepTheirCodesAndMessagesWhileTheTraceGetsTheSystemsReason)
+{
+    const std::string traceFile = (Scratch.Path() / "line.trace").string();
+    SetLineTraceFile(PortNumber, traceFile);
+    {
+        TSerialDevice holder;
+        ASSERT_TRUE(holder.Open(Line.SlavePath()));
+        ExpectError([&] { Port.Open(EngineSettings, true); }, ecPortOpen, {PortNumber, Line.SlavePath()});
+    }
+    const std::string missing = (Scratch.Path() / "ttyUSB9").string();
+    TCOMPort missingPort(PortNumber, missing);
+    ExpectError([&] { missingPort.Open(EngineSettings, true); }, ecPortOpen, {PortNumber, missing});
+
+    Port.Open(EngineSettings, true);
+    TReadThread* thread = Port.ReadThread();
+    ASSERT_NE(thread, nullptr);
+    Line.HangUp();
+    ASSERT_TRUE(TReadThreadTestAccess::WaitForEnd(*thread, WaitMilliseconds));
+    ExpectError([&] { std::rethrow_exception(TReadThreadTestAccess::FatalException(*thread)); }, ecReadStatus,
+                {PortNumber});
+    const std::uint8_t byte = 0x55;
+    ExpectError([&] { Port.Write(&byte, 1); }, ecPortWriteFailed, {PortNumber});
+    EXPECT_EQ(Port.DeviceError().Kind, TErrorKind::Closed);
+    Port.Close();
+    SetLineTraceFile(PortNumber, std::nullopt);
+
+    const std::string trace = testing::ReadFileBytes(traceFile);
+    const std::string busy =
+        "port=3 baud=9600 reason=" + DescribeSystemError(SystemErrorOf(EBUSY)) + " device=" + Line.SlavePath() + "\n";
+    const std::string notFound =
+        "port=3 baud=9600 reason=" + DescribeSystemError(SystemErrorOf(ENOENT)) + " device=" + missing + "\n";
+    EXPECT_EQ(Occurrences(trace, "# open failed "), 2U) << trace;
+    EXPECT_EQ(Occurrences(trace, busy), 1U) << trace;
+    EXPECT_EQ(Occurrences(trace, notFound), 1U) << trace;
+    EXPECT_EQ(Occurrences(trace, " failed: read status: closed (" + std::to_string(EIO) + ": "), 1U) << trace;
+    EXPECT_EQ(Occurrences(trace, " failed: write: closed ("), 1U) << trace;
+    EXPECT_EQ(Occurrences(trace, "\nopen "), 1U) << trace;
+
+    // The error log has the messages of old, without the system's words.
+    const std::string log = ErrorLog();
+    EXPECT_EQ(Occurrences(log, " [ErrorCode-110] "), 2U) << log;
+    EXPECT_EQ(Occurrences(log, SystemErrorOf(EBUSY).Text), 0U) << log;
+    EXPECT_EQ(Occurrences(log, SystemErrorOf(EIO).Text), 0U) << log;
 }
 
 // A trace file that takes no bytes (a full disk) is told once in the error

@@ -24,18 +24,20 @@ TEST(SerialDevice, IsHeldExclusivelyAgainstThisAndOtherProcesses)
     TSerialDevice first;
     ASSERT_TRUE(first.Open(line.SlavePath()));
     EXPECT_FALSE(first.Open(line.SlavePath()));
-    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(first.LastError().Kind, TErrorKind::Busy);
+    EXPECT_EQ(first.LastError().Code, EBUSY);
 
     TSerialDevice second;
     EXPECT_FALSE(second.Open(line.SlavePath()));
-    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(second.LastError().Kind, TErrorKind::Busy);
+    EXPECT_EQ(second.LastError().Code, EBUSY);
 
     // No thread of ours runs here, so the child may use the device layer.
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         TSerialDevice other;
-        _exit(!other.Open(line.SlavePath()) && errno == EBUSY ? 0 : 1);
+        _exit(!other.Open(line.SlavePath()) && other.LastError().Kind == TErrorKind::Busy ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -44,6 +46,21 @@ TEST(SerialDevice, IsHeldExclusivelyAgainstThisAndOtherProcesses)
     first.Close();
     first.Close();
     EXPECT_TRUE(second.Open(line.SlavePath()));
+}
+
+// A network line's failures come as kinds as well: a malformed address,
+// and any second open of an object that is open already.
+TEST(SerialDevice, ANetworkAddressTellsItsFailuresByKindToo)
+{
+    const TPseudoTerminal line;
+    TSerialDevice device;
+    EXPECT_FALSE(device.Open("tcp://no-port-here"));
+    EXPECT_EQ(device.LastError().Kind, TErrorKind::Other);
+    EXPECT_EQ(device.LastError().Code, EINVAL);
+    ASSERT_TRUE(device.Open(line.SlavePath()));
+    EXPECT_FALSE(device.Open("rfc2217://127.0.0.1:1"));
+    EXPECT_EQ(device.LastError().Kind, TErrorKind::Busy);
+    EXPECT_TRUE(device.IsOpen());
 }
 
 // What the read thread relies on: a status never reports more than the
@@ -120,7 +137,8 @@ TEST(SerialDevice, WriteGivesUpAfterItsTimeLimitWhenTheLineIsFull)
         total += written;
     }
     ASSERT_EQ(result, swTimedOut);
-    EXPECT_EQ(errno, ETIMEDOUT);
+    EXPECT_EQ(device.LastError().Kind, TErrorKind::TimedOut);
+    EXPECT_EQ(device.LastError().Code, ETIMEDOUT);
     EXPECT_LT(written, block.size());
     EXPECT_GT(total, 0U);
 }

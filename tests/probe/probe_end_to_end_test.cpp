@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/platform/serial_device.h"
+#include "driver/platform/system_error.h"
 #include "tests/support/temp_directory.h"
 #include "tests/utility/support/utility_process.h"
 #include "tools/emulator/emulator.h"
@@ -178,6 +180,28 @@ TEST_F(ProbeEndToEnd, ABusyDeviceAndAMissingOneAreToldAndNothingIsSent)
     EXPECT_EQ(FEmulator.FrameCount() + FEmulator.GarbledByteCount(), 0U);
 
     EXPECT_EQ(Probe({FLine, "--net", "100"}).ExitCode, 2);
+}
+
+// The state comes from the kind of the failure; the system's own words
+// are for --verbose, in the table and in the report.
+TEST_F(ProbeEndToEnd, VerboseAddsTheSystemsWordsToTheStateOfTheKind)
+{
+    TSerialDevice holder;
+    ASSERT_TRUE(holder.Open(FLine));
+    const std::string missing = (FDirectory.Path() / "ttyUSB9").string();
+    const std::string plain = (FDirectory.Path() / "plain.txt").string();
+    testing::WriteFileBytes(plain, "not a line");
+    const TProcessResult probe = Probe({FLine, "--device", missing, "--device", plain, "--verbose"});
+    EXPECT_EQ(probe.ExitCode, 1);
+    const auto words = [](int code) { return " (" + SystemErrorOf(code).Text + ")\n"; };
+    EXPECT_NE(probe.Output.find(FLine + " | - | - | занято другой программой, пропущено" + words(EBUSY)),
+              std::string::npos)
+        << probe.Output;
+    EXPECT_NE(probe.Output.find(missing + ": нет такого устройства" + words(ENOENT)), std::string::npos)
+        << probe.Output;
+    EXPECT_NE(probe.Output.find(plain + ": не последовательный порт" + words(ENOTTY)), std::string::npos)
+        << probe.Output;
+    EXPECT_EQ(FEmulator.FrameCount() + FEmulator.GarbledByteCount(), 0U);
 }
 
 // A terminal's settings as a program on it would find them.

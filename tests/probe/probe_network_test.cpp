@@ -99,6 +99,10 @@ TEST_F(ProbeOverTheNetwork, AnAddressNobodyAnswersIsAFailureNamingItNotABusyDevi
         std::string::npos)
         << probe.Output;
     EXPECT_NE(probe.Output.find("ККМ не найдена."), std::string::npos) << probe.Output;
+    // Why the connection failed is the system's to say, and only verbose.
+    EXPECT_EQ(probe.Output.find("(Connection refused)"), std::string::npos) << probe.Output;
+    const TProcessResult verbose = Probe({address, "--net", "7", "--verbose"});
+    EXPECT_NE(verbose.Output.find(address + "\" (Connection refused)\n"), std::string::npos) << verbose.Output;
 }
 
 }  // namespace

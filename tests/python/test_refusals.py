@@ -123,6 +123,34 @@ def test_port_failures_name_the_users_device_and_the_systems_reason(tmp_path):
     assert ports.DIALOUT_HINT in ports.reason_text((errno.EACCES, "Permission denied"))
 
 
+def test_port_failures_are_sorted_by_the_kind_the_driver_uses(tmp_path):
+    missing = zarvik12m.Register(str(tmp_path / "ttyUSB9"), baud=BAUD)
+    with pytest.raises(zarvik12m.PortError) as failure:
+        missing.load_goods()
+    assert failure.value.kind == ports.NOT_FOUND
+    with pytest.raises(zarvik12m.PortError) as failure:
+        zarvik12m.Register("/dev/null", baud=BAUD).clear_goods()
+    assert failure.value.kind == ports.NOT_SERIAL
+    # A line that another opener holds: the driver's lock tells it.
+    master, slave = os.openpty()
+    try:
+        holder = os.open(os.ttyname(slave), os.O_RDWR | os.O_NOCTTY)
+        import fcntl
+        fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        with pytest.raises(zarvik12m.PortError) as failure:
+            zarvik12m.Register(os.ttyname(slave), baud=BAUD).clear_goods()
+        assert failure.value.code == -110 and failure.value.kind == ports.BUSY
+        assert failure.value.errno == errno.EBUSY and os.strerror(errno.EBUSY) in str(failure.value)
+        os.close(holder)
+    finally:
+        os.close(slave)
+        os.close(master)
+    for number, kind in [(errno.EACCES, ports.DENIED), (errno.EIO, ports.OTHER), (errno.EPIPE, ports.CLOSED),
+                         (errno.ETIMEDOUT, ports.TIMED_OUT), (None, None)]:
+        assert ports.error_kind(number) == kind
+    assert ports.error_kind(errno.EIO, opening=True) == ports.NOT_SERIAL
+
+
 def test_windows_port_names_and_library_are_chosen_by_pure_rules(tmp_path):
     for name, number in [(3, 3), ("COM3", 3), ("com3", 3), (r"\\.\COM12", 12), ("COM32", 32)]:
         assert ports.direct_number(name, system="nt") == number

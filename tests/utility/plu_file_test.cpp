@@ -65,6 +65,8 @@ TEST(PluFileReader, ReportsFilesThatCannotBeRead)
         FAIL() << "opened a missing file";
     } catch (const EFileError& error) {
         EXPECT_STREQ(error.what(), "File not found");
+        EXPECT_EQ(error.Kind(), TErrorKind::NotFound);
+        EXPECT_EQ(error.SystemError().Code, ENOENT);
     }
     TPluFileReader folder(directory.Path().string());
     std::string line;
@@ -99,6 +101,8 @@ TEST(PluFileReader, ReportsAReadFailureAfterTheLinesBeforeIt)
     } catch (const EFileError& error) {
         EXPECT_EQ(error.ErrorNumber(), ECONNRESET);
         EXPECT_EQ(error.what(), "I/O error " + std::to_string(ECONNRESET));
+        EXPECT_EQ(error.Kind(), TErrorKind::Closed);
+        EXPECT_EQ(error.SystemError().Text, SystemErrorOf(ECONNRESET).Text);
     }
     ::close(ends[0]);
 }

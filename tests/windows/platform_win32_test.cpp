@@ -1,7 +1,11 @@
 // The Win32 platform files on their own, under Wine: files in binary mode
 // with the system's error codes and their messages, the replacement of a
 // PLU file, the console charset of a redirected output, the user's date
-// and time formats, thread priorities, device names.
+// and time formats, thread priorities, device names, the kinds of the
+// system's error codes.
+
+// Winsock before windows.h, which would bring the old winsock.h.
+#include <winsock2.h>
 
 #include <windows.h>
 
@@ -17,6 +21,7 @@
 #include "driver/platform/local_time.h"
 #include "driver/platform/serial_device.h"
 #include "driver/platform/standard_streams.h"
+#include "driver/platform/system_error.h"
 #include "driver/platform/thread.h"
 #include "tests/support/temp_directory.h"
 
@@ -155,6 +160,48 @@ TEST(Win32SerialDevice, OpensTheComNameAsItIs)
     EXPECT_FALSE(device.Open(R"(\\.\COM200)"));
     EXPECT_FALSE(device.IsOpen());
     EXPECT_FALSE(device.Purge());
+    EXPECT_EQ(device.LastError().Kind, TErrorKind::Closed);
+    EXPECT_EQ(device.LastError().Code, static_cast<int>(ERROR_INVALID_HANDLE));
+}
+
+// The Windows table behind TSystemError: the codes that a COM device, a
+// Winsock connection or a file answers, with the kind the port and the
+// tools decide by, and the system's words.
+TEST(Win32SystemError, EveryCodeOfTheDeviceAndTheConnectionHasItsKind)
+{
+    const struct {
+        DWORD Code;
+        TErrorKind Kind;
+    } table[] = {
+        {ERROR_FILE_NOT_FOUND, TErrorKind::NotFound}, {ERROR_PATH_NOT_FOUND, TErrorKind::NotFound},
+        {ERROR_INVALID_NAME, TErrorKind::NotFound},   {WSAHOST_NOT_FOUND, TErrorKind::NotFound},
+        {ERROR_SHARING_VIOLATION, TErrorKind::Busy},  {ERROR_BUSY, TErrorKind::Busy},
+        {ERROR_ACCESS_DENIED, TErrorKind::Denied},    {WSAEACCES, TErrorKind::Denied},
+        {ERROR_NOT_SUPPORTED, TErrorKind::NotSerial}, {ERROR_INVALID_FUNCTION, TErrorKind::NotSerial},
+        {ERROR_SEM_TIMEOUT, TErrorKind::TimedOut},    {WSAETIMEDOUT, TErrorKind::TimedOut},
+        {ERROR_INVALID_HANDLE, TErrorKind::Closed},   {WSAECONNRESET, TErrorKind::Closed},
+        {ERROR_BROKEN_PIPE, TErrorKind::Closed},      {ERROR_GEN_FAILURE, TErrorKind::Other},
+        {ERROR_INVALID_PARAMETER, TErrorKind::Other}, {WSAECONNREFUSED, TErrorKind::Other},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.Code);
+        const TSystemError error = SystemErrorOf(static_cast<int>(row.Code));
+        EXPECT_EQ(error.Kind, row.Kind);
+        EXPECT_EQ(error.Code, static_cast<int>(row.Code));
+        EXPECT_FALSE(error.Text.empty());
+    }
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LastSystemError().Kind, TErrorKind::Denied);
+
+    const TTempDirectory folder;
+    try {
+        static_cast<void>(OpenFileForReading((folder.Path() / "missing.txt").string()));
+        FAIL() << "opened a missing file";
+    } catch (const EFileError& error) {
+        EXPECT_STREQ(error.what(), "File not found");
+        EXPECT_EQ(error.Kind(), TErrorKind::NotFound);
+        EXPECT_EQ(error.ErrorNumber(), static_cast<int>(ERROR_FILE_NOT_FOUND));
+    }
 }
 
 }  // namespace

@@ -98,6 +98,11 @@ void TLineProbe::Close() noexcept
     FPort.reset();
 }
 
+TSystemError TLineProbe::DeviceError() const
+{
+    return FPort ? FPort->DeviceError() : TSystemError{};
+}
+
 void TLineProbe::Discard()
 {
     FPort->Purge();

@@ -54,6 +54,9 @@ public:
     void Open(const std::string& path, std::uint32_t baudRate);
     void Close() noexcept;
 
+    // Why the device's last failed operation failed (an Open's, for one).
+    [[nodiscard]] TSystemError DeviceError() const;
+
     // Discards what the line holds, sends command 58 to the network number
     // and waits up to the line's time plus waitMilliseconds, less when the
     // answer comes first. Raises the port's write errors.

@@ -80,24 +80,44 @@ std::string KindText(const TSpeedOutcome& speed)
     return {};
 }
 
-std::string StateText(const TDeviceOutcome& outcome)
+// The system's words for a failure, without the full stop Windows ends
+// them with; empty when the system gave none.
+std::string SystemText(const TSystemError& error)
 {
+    std::string text = error.Text;
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+// The state of a device in words, chosen by the kind of its failure. With
+// detail (--verbose) the system's own words follow in parentheses; without,
+// only where the kind says nothing (any other failure).
+std::string StateText(const TDeviceOutcome& outcome, bool detail)
+{
+    const std::string system = SystemText(outcome.SystemError);
+    const std::string told = detail && !system.empty() ? " (" + system + ")" : std::string();
     switch (outcome.State) {
     case dsBusy:
-        return std::string("занято другой программой, пропущено"_cp1251);
+        return std::string("занято другой программой, пропущено"_cp1251) + told;
     case dsDenied:
-        return std::string("нет доступа ("_cp1251) + outcome.Reason +
+        return std::string("нет доступа"_cp1251) + told +
                std::string(
-                   "): добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) "
+                   ": добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) "
                    "и войдите в систему заново"_cp1251);
     case dsMissing:
-        return std::string("нет такого устройства"_cp1251);
+        return std::string("нет такого устройства"_cp1251) + told;
     case dsNotAPort:
-        return std::string("не последовательный порт ("_cp1251) + outcome.Reason + ")";
+        return std::string("не последовательный порт"_cp1251) + told;
     case dsConsole:
         return std::string("консоль или терминал этой программы, не опрашивается"_cp1251);
     case dsFailed:
-        return std::string("ошибка: "_cp1251) + outcome.Reason;
+        if (outcome.Reason.empty()) {
+            return std::string("ошибка: "_cp1251) +
+                   (system.empty() ? std::string("код "_cp1251) + std::to_string(outcome.SystemError.Code) : system);
+        }
+        return std::string("ошибка: "_cp1251) + outcome.Reason + told;
     case dsProbed:
         break;
     }
@@ -168,7 +188,7 @@ std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes
         }
         const bool quiet = outcome.State == dsNotAPort || outcome.State == dsConsole;
         if (!quiet || outcome.Device.Named || options.Verbose) {
-            lines.push_back(device + ": " + StateText(outcome));
+            lines.push_back(device + ": " + StateText(outcome, options.Verbose));
         }
     }
     if (!found) {
@@ -191,7 +211,7 @@ std::vector<std::string> TriedTable(const std::vector<TDeviceOutcome>& outcomes)
     lines.emplace_back("Устройство | скорость, бод | сетевых номеров опрошено | результат"_cp1251);
     for (const TDeviceOutcome& outcome : outcomes) {
         if (outcome.State != dsProbed && outcome.Speeds.empty()) {
-            lines.push_back(outcome.Device.Path + " | - | - | " + StateText(outcome));
+            lines.push_back(outcome.Device.Path + " | - | - | " + StateText(outcome, true));
             continue;
         }
         for (const TSpeedOutcome& speed : outcome.Speeds) {
@@ -199,7 +219,7 @@ std::vector<std::string> TriedTable(const std::vector<TDeviceOutcome>& outcomes)
                             std::to_string(speed.NetNumbersTried) + " | " + KindText(speed));
         }
         if (outcome.State != dsProbed) {
-            lines.push_back(outcome.Device.Path + " | - | - | " + StateText(outcome));
+            lines.push_back(outcome.Device.Path + " | - | - | " + StateText(outcome, true));
         }
     }
     return lines;

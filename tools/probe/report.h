@@ -19,7 +19,8 @@ std::string UtilityCommandLine(const TDeviceOutcome& outcome, TShellSyntax synta
 // when they were named or verbose is asked.
 std::vector<std::string> ReportLines(const std::vector<TDeviceOutcome>& outcomes, const TProbeOptions& options);
 
-// --verbose: every device and speed tried, with what came back.
+// --verbose: every device and speed tried, with what came back, and the
+// system's own words for a device that could not be used.
 std::vector<std::string> TriedTable(const std::vector<TDeviceOutcome>& outcomes);
 
 }  // namespace zarvik12m::probe

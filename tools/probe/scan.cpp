@@ -13,27 +13,37 @@ namespace zarvik12m::probe {
 
 namespace {
 
+// The state of a device that the system would not open, by the kind of
+// its failure.
+TDeviceState StateOf(TErrorKind kind)
+{
+    switch (kind) {
+    case TErrorKind::Busy:
+        return dsBusy;
+    case TErrorKind::Denied:
+        return dsDenied;
+    case TErrorKind::NotFound:
+        return dsMissing;
+    case TErrorKind::NotSerial:
+        return dsNotAPort;
+    case TErrorKind::TimedOut:
+    case TErrorKind::Closed:
+    case TErrorKind::Other:
+        break;
+    }
+    return dsFailed;
+}
+
 // Tries the device as the driver opens it, so that a device that cannot
 // be used is told without a driver error (and its log line).
-TDeviceState Access(const std::string& path, std::string& reason)
+TDeviceState Access(const std::string& path, TSystemError& failure)
 {
     TSerialDevice device;
     if (device.Open(OpenablePath(path))) {
         return dsProbed;
     }
-    switch (LastOpenFailure(reason)) {
-    case ofBusy:
-        return dsBusy;
-    case ofDenied:
-        return dsDenied;
-    case ofMissing:
-        return dsMissing;
-    case ofNotAPort:
-        return dsNotAPort;
-    case ofOther:
-        break;
-    }
-    return dsFailed;
+    failure = device.LastError();
+    return StateOf(failure.Kind);
 }
 
 void ProbeDevice(TDeviceOutcome& outcome, const TProbeOptions& options, const TProgress& progress)
@@ -45,15 +55,14 @@ void ProbeDevice(TDeviceOutcome& outcome, const TProbeOptions& options, const TP
         try {
             line.Open(outcome.Device.Path, rate);
         } catch (const EZarvik12mError& error) {
-            if (error.ErrorCode() == ecPortOpen && IsNetworkAddress(outcome.Device.Path)) {
-                // No connection: refused, unknown host or no answer.
-                outcome.State = dsFailed;
-                outcome.Reason = error.what();
-                outcome.Speeds.pop_back();
-                return;
-            }
-            if (error.ErrorCode() == ecPortOpen) {  // taken by another program since the first look
-                outcome.State = dsBusy;
+            if (error.ErrorCode() == ecPortOpen) {
+                // No connection (refused, unknown host or no answer), or a
+                // device taken by another program since the first look.
+                outcome.SystemError = line.DeviceError();
+                outcome.State = IsNetworkAddress(outcome.Device.Path) ? dsFailed : StateOf(outcome.SystemError.Kind);
+                if (outcome.State == dsFailed) {
+                    outcome.Reason = error.what();
+                }
                 outcome.Speeds.pop_back();
                 return;
             }
@@ -122,7 +131,7 @@ std::vector<TDeviceOutcome> ScanDevices(const std::vector<TCandidateDevice>& dev
         // a session of the converter's, and one that has just ended can still
         // hold the line (a converter serves one session at a time) when the
         // probe connects again; the probe's own connection tells the failure.
-        outcome.State = IsNetworkAddress(device.Path) ? dsProbed : Access(device.Path, outcome.Reason);
+        outcome.State = IsNetworkAddress(device.Path) ? dsProbed : Access(device.Path, outcome.SystemError);
         if (outcome.State != dsProbed) {
             continue;
         }
@@ -131,6 +140,7 @@ std::vector<TDeviceOutcome> ScanDevices(const std::vector<TCandidateDevice>& dev
         } catch (const EZarvik12mError& error) {
             outcome.State = dsFailed;
             outcome.Reason = error.what();
+            outcome.SystemError = TSystemError{};
         }
     }
     return outcomes;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/platform/system_error.h"
 #include "tools/probe/line_probe.h"
 #include "tools/probe/probe_options.h"
 #include "tools/probe/serial_devices.h"
@@ -19,7 +20,7 @@ enum TDeviceState : std::uint8_t {
     dsMissing,   // no such file
     dsNotAPort,  // no serial port behind it (a ttyS without a UART, not a terminal)
     dsConsole,   // a console or this program's terminal: never touched
-    dsFailed,    // any other failure; Reason says which
+    dsFailed,    // any other failure; Reason or the system's error says which
 };
 
 // What one speed of one device gave.
@@ -34,7 +35,8 @@ struct TSpeedOutcome {
 struct TDeviceOutcome {
     TCandidateDevice Device;
     TDeviceState State = dsProbed;
-    std::string Reason;  // the system's text of the failure
+    std::string Reason;        // the driver's message of a failure, if it gave one
+    TSystemError SystemError;  // the system's reason of a failure (Code 0 and no Text: none)
     std::vector<TSpeedOutcome> Speeds;
     bool Found = false;
     std::uint32_t FoundBaudRate = 0;

@@ -38,19 +38,6 @@ bool IsConsoleOrOwnTerminal(const std::string& path);
 // up need the "\\.\" prefix.
 std::string OpenablePath(const std::string& path);
 
-// Why a device could not be opened.
-enum TOpenFailure : std::uint8_t {
-    ofBusy,      // another program holds it
-    ofDenied,    // no permission
-    ofMissing,   // no such device
-    ofNotAPort,  // no serial port behind it
-    ofOther,
-};
-
-// Sorts the failure of the last TSerialDevice::Open of this thread, and
-// gives the system's text of it.
-TOpenFailure LastOpenFailure(std::string& reason);
-
 // How the commands that the probe prints are written: for the shells of
 // Linux, or for cmd on Windows.
 enum TShellSyntax : std::uint8_t { ssPosix, ssCmd };

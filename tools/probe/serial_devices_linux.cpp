@@ -1,7 +1,5 @@
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -133,28 +131,6 @@ std::string SearchedDevicesText()
 {
     return std::string(
         "ссылки\n                  /dev/serial/by-id/*, затем /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*"_cp1251);
-}
-
-TOpenFailure LastOpenFailure(std::string& reason)
-{
-    const int error = errno;
-    reason = std::strerror(error);  // NOLINT(concurrency-mt-unsafe): the one thread that asks
-    switch (error) {
-    case EBUSY:
-        return ofBusy;
-    case EACCES:
-    case EPERM:
-        return ofDenied;
-    case ENOENT:
-        return ofMissing;
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-    case ENOTTY:
-        return ofNotAPort;
-    default:
-        return ofOther;
-    }
 }
 
 TShellSyntax NativeShellSyntax()

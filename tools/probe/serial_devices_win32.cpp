@@ -1,5 +1,5 @@
 // The probe's questions to Windows: the COM ports from the system's serial
-// device map, the reasons an open fails, and the names the devices open by.
+// device map and the names the devices open by.
 
 #include <windows.h>
 
@@ -117,39 +117,6 @@ bool IsConsoleOrOwnTerminal(const std::string& /*path*/)
 std::string OpenablePath(const std::string& path)
 {
     return DevicePathFor("COM1", path.c_str(), dnWindows);
-}
-
-TOpenFailure LastOpenFailure(std::string& reason)
-{
-    const DWORD error = GetLastError();
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-        reinterpret_cast<char*>(&text), 0, nullptr);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
-    reason = length != 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(error);
-    if (text != nullptr) {
-        LocalFree(text);
-    }
-    while (!reason.empty() &&
-           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' || reason.back() == ' ')) {
-        reason.pop_back();
-    }
-    switch (error) {
-    case ERROR_ACCESS_DENIED:  // what another program's open of a COM port gives
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_BUSY:
-        return ofBusy;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-        return ofMissing;
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION:
-    case ERROR_GEN_FAILURE:
-        return ofNotAPort;
-    default:
-        return ofOther;
-    }
 }
 
 TShellSyntax NativeShellSyntax()

@@ -2,14 +2,27 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
+
 namespace zarvik12m {
 
 namespace {
 
-std::string TakeSystemError()
+// The loader's words, which name the file or the symbol. The loader keeps
+// no errno of its own; where it could not open the file, its words end
+// with the system's text of the cause, which gives the code back.
+TSystemError TakeSystemError(TErrorKind kind)
 {
-    const char* text = dlerror();
-    return text != nullptr ? text : std::string{};
+    const char* said = dlerror();
+    TSystemError error{kind, 0, said != nullptr ? said : std::string{}};
+    for (const int code : {ENOENT, EACCES, EPERM}) {
+        const TSystemError cause = SystemErrorOf(code);
+        if (error.Text.ends_with(": " + cause.Text)) {
+            error.Kind = cause.Kind;
+            error.Code = code;
+        }
+    }
+    return error;
 }
 
 }  // namespace
@@ -17,7 +30,7 @@ std::string TakeSystemError()
 TDynamicLibrary::TDynamicLibrary(const std::string& fileName) : FHandle(dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL))
 {
     if (FHandle == nullptr) {
-        FLastError = TakeSystemError();
+        FLastError = TakeSystemError(TErrorKind::Other);
     }
 }
 
@@ -34,7 +47,7 @@ void* TDynamicLibrary::Bind(const char* exportName)
     dlerror();
     void* address = dlsym(FHandle, exportName);
     if (address == nullptr) {
-        FLastError = TakeSystemError();
+        FLastError = TakeSystemError(TErrorKind::NotFound);
     }
     return address;
 }

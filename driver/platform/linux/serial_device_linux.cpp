@@ -79,10 +79,20 @@ bool WithinTolerance(std::uint32_t actualRate, std::uint32_t wantedRate) noexcep
     return difference * 50U <= wantedRate;
 }
 
-bool Failure(int error) noexcept
+// Why the open of a device failed. The open of a ttyS without a UART
+// fails with EIO: no serial line there, like ENXIO, ENODEV and ENOTTY.
+TSystemError OpenFailure()
 {
-    errno = error;
-    return false;
+    const int code = errno;
+    return code == EIO ? SystemErrorOf(code, TErrorKind::NotSerial) : SystemErrorOf(code);
+}
+
+// Why a read, a write or a status of the line failed: a terminal answers
+// EIO once it is hung up.
+TSystemError LineFailure()
+{
+    const int code = errno;
+    return code == EIO ? SystemErrorOf(code, TErrorKind::Closed) : SystemErrorOf(code);
 }
 
 }  // namespace
@@ -113,6 +123,11 @@ TSerialDevice::~TSerialDevice()
     Close();
 }
 
+TSystemError TSerialDevice::LastError() const
+{
+    return FLastError.Get();
+}
+
 bool TSerialDevice::IsOpen() const noexcept
 {
     return FNetwork != nullptr || FState->Handle >= 0;
@@ -124,29 +139,27 @@ bool TSerialDevice::Open(const std::string& path)
         return OpenNetwork(path);
     }
     if (IsOpen()) {
-        return Failure(EBUSY);
+        return FLastError.Fail(SystemErrorOf(EBUSY));
     }
     // The machine's console is nobody's register line: its settings and
     // what is sent there would land on the system's screen.
     if (IsSystemConsole(path)) {
-        return Failure(EBUSY);
+        return FLastError.Fail(SystemErrorOf(EBUSY));
     }
     const int handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0) {
-        return false;
+        return FLastError.Fail(OpenFailure());
     }
     // The lock comes first and is what keeps a second opener out: the
     // super-user passes the terminal's exclusive mode, but not the lock.
     if (flock(handle, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) {
-            errno = EBUSY;
-        }
+        const int code = errno == EWOULDBLOCK ? EBUSY : errno;
         Discard(handle);
-        return false;
+        return FLastError.Fail(SystemErrorOf(code));
     }
     if (ioctl(handle, TIOCEXCL) != 0) {
         Discard(handle);
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     serial_device::SaveLine(handle, FState->FoundLine);
     FState->LowLatencySet = RequestLowLatency(handle);
@@ -184,17 +197,17 @@ void TSerialDevice::Close() noexcept
 bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
     if (FNetwork) {
-        return FNetwork->SetQueueSizes(inputSize, outputSize);
+        return FNetwork->SetQueueSizes(inputSize, outputSize) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
     if (inputSize == 0 || outputSize == 0) {
-        return Failure(EINVAL);
+        return FLastError.Fail(SystemErrorOf(EINVAL));
     }
     termios line{};
     if (tcgetattr(FState->Handle, &line) != 0) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     FState->InputQueueSize = inputSize;
     return true;
@@ -204,54 +217,55 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
                                     std::uint8_t stopBits)
 {
     if (FNetwork) {
-        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits);
+        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits) ||
+               FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
     if (baudRate == 0) {
-        return Failure(EINVAL);  // rate 0 would hang the line up
+        return FLastError.Fail(SystemErrorOf(EINVAL));  // rate 0 would hang the line up
     }
     termios line{};
     if (tcgetattr(FState->Handle, &line) != 0) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     if (!serial_device::ComposeRawLine(parity, byteSize, stopBits, line)) {
-        return Failure(EINVAL);
+        return FLastError.Fail(SystemErrorOf(EINVAL));
     }
     // A rate without a speed code goes in as a number afterwards; the code
     // set meanwhile is only a placeholder.
     speed_t speed = B38400;
     const bool standard = serial_device::StandardSpeed(baudRate, speed);
     if (cfsetispeed(&line, speed) != 0 || cfsetospeed(&line, speed) != 0) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     if (tcsetattr(FState->Handle, TCSANOW, &line) != 0) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     if (!standard && !serial_device::SetArbitraryBaudRate(FState->Handle, baudRate)) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     // The driver reports the rate it really runs at; one it cannot come
     // near is refused here rather than garbling every byte.
     std::uint32_t inputRate = 0;
     std::uint32_t outputRate = 0;
     if (!serial_device::ReadBaudRate(FState->Handle, inputRate, outputRate)) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     if (!WithinTolerance(outputRate, baudRate) || !WithinTolerance(inputRate, baudRate)) {
-        return Failure(EINVAL);
+        return FLastError.Fail(SystemErrorOf(EINVAL));
     }
-    return ClearModemLines(FState->Handle);
+    return ClearModemLines(FState->Handle) || FLastError.FailWithLastSystemError();
 }
 
 bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 {
     if (FNetwork) {
-        return FNetwork->SetTimeouts(timeouts);
+        return FNetwork->SetTimeouts(timeouts) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
     FState->Timeouts = timeouts;
     return true;
@@ -260,10 +274,11 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
     if (FNetwork) {
-        return FNetwork->SetEventMask(mask);
+        // Clearing the mask ends a wait from a destructor: it raises nothing.
+        return FNetwork->SetEventMask(mask) || FLastError.FailQuietly([this] { return FNetwork->LastError(); });
     }
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
     if (mask == 0) {
         // The counter stays above 0 until a mask is set again, so a waiter
@@ -271,14 +286,15 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
         FState->EventMask.store(0);
         const std::uint64_t one = 1;
         // A full counter already holds a wake-up: that is as good as ours.
-        return FState->WakeUp < 0 || write(FState->WakeUp, &one, sizeof one) >= 0 || errno == EAGAIN;
+        return FState->WakeUp < 0 || write(FState->WakeUp, &one, sizeof one) >= 0 || errno == EAGAIN ||
+               FLastError.FailWithLastSystemErrorQuietly();
     }
     if (!FState->EnsureWakeUp()) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     std::uint64_t pending = 0;
     if (read(FState->WakeUp, &pending, sizeof pending) < 0 && errno != EAGAIN) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     FState->EventMask.store(mask);
     return true;
@@ -287,22 +303,22 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
 bool TSerialDevice::Purge()
 {
     if (FNetwork) {
-        return FNetwork->Purge();
+        return FNetwork->Purge() || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
-    return tcflush(FState->Handle, TCIOFLUSH) == 0;
+    return tcflush(FState->Handle, TCIOFLUSH) == 0 || FLastError.FailWithLastSystemError();
 }
 
 bool TSerialDevice::WaitEvent(std::uint32_t& events)
 {
     if (FNetwork) {
-        return FNetwork->WaitEvent(events);
+        return FNetwork->WaitEvent(events) || FLastError.Fail(FNetwork->LastError());
     }
     events = 0;
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
     const std::uint32_t mask = FState->EventMask.load();
     if (mask == 0) {
@@ -311,7 +327,7 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
     pollfd watched[2] = {{FState->Handle, POLLIN, 0}, {FState->WakeUp, POLLIN, 0}};
     while (poll(watched, 2, -1) < 0) {
         if (errno != EINTR) {
-            return false;
+            return FLastError.FailWithLastSystemError();
         }
     }
     if (watched[1].revents != 0) {
@@ -329,23 +345,23 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
 bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 {
     if (FNetwork) {
-        return FNetwork->ReadStatus(bytesWaiting);
+        return FNetwork->ReadStatus(bytesWaiting) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
     pollfd watched{FState->Handle, POLLIN, 0};
     while (poll(&watched, 1, 0) < 0) {
         if (errno != EINTR) {
-            return false;
+            return FLastError.FailWithLastSystemError();
         }
     }
     if ((watched.revents & HangUpEvents) != 0) {
-        return Failure(EIO);
+        return FLastError.Fail(SystemErrorOf(EIO, TErrorKind::Closed));
     }
     int waiting = 0;
     if (ioctl(FState->Handle, FIONREAD, &waiting) != 0) {
-        return false;
+        return FLastError.Fail(LineFailure());
     }
     bytesWaiting = static_cast<std::size_t>(std::max(waiting, 0));
     if (FState->InputQueueSize != 0) {
@@ -357,11 +373,11 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
     if (FNetwork) {
-        return FNetwork->Read(buffer, count, bytesRead);
+        return FNetwork->Read(buffer, count, bytesRead) || FLastError.Fail(FNetwork->LastError());
     }
     bytesRead = 0;
     if (!IsOpen()) {
-        return Failure(EBADF);
+        return FLastError.Fail(SystemErrorOf(EBADF));
     }
     for (;;) {
         const ssize_t result = read(FState->Handle, buffer, count);
@@ -370,7 +386,7 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
             return true;
         }
         if (errno != EINTR) {
-            return false;
+            return FLastError.Fail(LineFailure());
         }
     }
 }
@@ -378,12 +394,16 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
 TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
     if (FNetwork) {
-        return FNetwork->Write(data, count, bytesWritten);
+        const TSerialWriteResult result = FNetwork->Write(data, count, bytesWritten);
+        if (result != swDone) {
+            FLastError.Fail(FNetwork->LastError());
+        }
+        return result;
     }
     using TClock = std::chrono::steady_clock;
     bytesWritten = 0;
     if (!IsOpen()) {
-        errno = EBADF;
+        FLastError.Fail(SystemErrorOf(EBADF));
         return swFailed;
     }
     const bool limited =
@@ -401,6 +421,7 @@ TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t co
             continue;
         }
         if (result < 0 && errno != EAGAIN) {
+            FLastError.Fail(LineFailure());
             return swFailed;
         }
         // The device's buffer is full: wait until it takes more.
@@ -408,7 +429,7 @@ TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t co
         if (limited) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now()).count();
             if (left <= 0) {
-                errno = ETIMEDOUT;
+                FLastError.Fail(SystemErrorOf(ETIMEDOUT));
                 return swTimedOut;
             }
             waitMilliseconds = static_cast<int>(std::min<decltype(left)>(left, INT_MAX));
@@ -416,10 +437,11 @@ TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t co
         pollfd watched{FState->Handle, POLLOUT, 0};
         const int ready = poll(&watched, 1, waitMilliseconds);
         if (ready < 0 && errno != EINTR) {
+            FLastError.FailWithLastSystemError();
             return swFailed;
         }
         if (ready > 0 && (watched.revents & HangUpEvents) != 0) {
-            errno = EIO;
+            FLastError.Fail(SystemErrorOf(EIO, TErrorKind::Closed));
             return swFailed;
         }
     }

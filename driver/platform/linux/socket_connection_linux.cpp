@@ -98,26 +98,21 @@ struct TAddressListDeleter {
 
 }  // namespace
 
-void SetSocketFailure(TSocketFailure failure) noexcept
+TSystemError SocketFailureError(TSocketFailure failure)
 {
     switch (failure) {
     case sfInvalid:
-        errno = EINVAL;
-        return;
+        return SystemErrorOf(EINVAL);
     case sfBusy:
-        errno = EBUSY;
-        return;
+        return SystemErrorOf(EBUSY);
     case sfTimedOut:
-        errno = ETIMEDOUT;
-        return;
+        return SystemErrorOf(ETIMEDOUT);
     case sfRefused:
-        errno = EPROTO;
-        return;
+        return SystemErrorOf(EPROTO);
     case sfBroken:
-        errno = EPIPE;
-        return;
+        return SystemErrorOf(EPIPE);
     }
-    errno = EIO;
+    return SystemErrorOf(EIO);
 }
 
 struct TSocketConnection::TSystemState {
@@ -140,8 +135,7 @@ bool TSocketConnection::IsOpen() const noexcept
 bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TClock::time_point deadline)
 {
     if (IsOpen()) {
-        SetSocketFailure(sfBusy);
-        return false;
+        return FLastError.Fail(SocketFailureError(sfBusy));
     }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -150,8 +144,10 @@ bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TCl
     addrinfo* found = nullptr;
     const int resolved = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (resolved != 0) {
-        errno = resolved == EAI_SYSTEM ? errno : EHOSTUNREACH;
-        return false;
+        // A name that no address stands for is a host not found; the
+        // resolver's own words say which of its failures it was.
+        return resolved == EAI_SYSTEM ? FLastError.FailWithLastSystemError()
+                                      : FLastError.Fail({TErrorKind::NotFound, EHOSTUNREACH, gai_strerror(resolved)});
     }
     const std::unique_ptr<addrinfo, TAddressListDeleter> list(found);
     int error = EHOSTUNREACH;
@@ -161,7 +157,7 @@ bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TCl
             FState->WakeUp = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
             if (FState->WakeUp < 0) {
                 Discard(handle);
-                return false;
+                return FLastError.FailWithLastSystemError();
             }
             FState->Handle = handle;
             return true;
@@ -171,8 +167,7 @@ bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TCl
             break;
         }
     }
-    errno = error;
-    return false;
+    return FLastError.Fail(SystemErrorOf(error));
 }
 
 void TSocketConnection::Close() noexcept
@@ -204,6 +199,7 @@ TSocketConnection::TReceiveResult TSocketConnection::Receive(std::uint8_t* buffe
             return rrNothing;
         }
         if (errno != EINTR) {
+            FLastError.FailWithLastSystemError();
             return rrFailed;
         }
     }
@@ -225,19 +221,21 @@ TSocketConnection::TSendResult TSocketConnection::Send(const std::uint8_t* data,
             continue;
         }
         if (result < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            FLastError.FailWithLastSystemError();
             return srFailed;
         }
         pollfd watched{FState->Handle, POLLOUT, 0};
         const int ready = poll(&watched, 1, PollMilliseconds(deadline));
         if (ready == 0) {
-            errno = ETIMEDOUT;
+            FLastError.Fail(SystemErrorOf(ETIMEDOUT));
             return srTimedOut;
         }
         if (ready < 0 && errno != EINTR) {
+            FLastError.FailWithLastSystemError();
             return srFailed;
         }
         if (ready > 0 && (watched.revents & HangUpEvents) != 0 && (watched.revents & POLLOUT) == 0) {
-            errno = EPIPE;
+            FLastError.Fail(SystemErrorOf(EPIPE));
             return srFailed;
         }
     }
@@ -256,6 +254,7 @@ TSocketConnection::TWaitResult TSocketConnection::WaitReadable(const TClock::tim
             return wrTimedOut;
         }
         if (errno != EINTR) {
+            FLastError.FailWithLastSystemError();
             return wrFailed;
         }
     }
@@ -270,13 +269,15 @@ bool TSocketConnection::SetWakeUp() noexcept
 {
     const std::uint64_t one = 1;
     // A full counter already holds a wake-up: that is as good as ours.
-    return FState->WakeUp < 0 || write(FState->WakeUp, &one, sizeof one) >= 0 || errno == EAGAIN;
+    return FState->WakeUp < 0 || write(FState->WakeUp, &one, sizeof one) >= 0 || errno == EAGAIN ||
+           FLastError.FailWithLastSystemErrorQuietly();
 }
 
 bool TSocketConnection::ClearWakeUp() noexcept
 {
     std::uint64_t pending = 0;
-    return FState->WakeUp < 0 || read(FState->WakeUp, &pending, sizeof pending) >= 0 || errno == EAGAIN;
+    return FState->WakeUp < 0 || read(FState->WakeUp, &pending, sizeof pending) >= 0 || errno == EAGAIN ||
+           FLastError.FailWithLastSystemErrorQuietly();
 }
 
 }  // namespace zarvik12m

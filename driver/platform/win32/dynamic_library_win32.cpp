@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "driver/platform/win32/system_error_text_win32.h"
+#include "driver/platform/system_error.h"
 
 namespace zarvik12m {
 
@@ -18,7 +18,8 @@ HMODULE Module(void* handle)
 TDynamicLibrary::TDynamicLibrary(const std::string& fileName) : FHandle(LoadLibraryA(fileName.c_str()))
 {
     if (FHandle == nullptr) {
-        FLastError = fileName + ": " + SystemErrorText(GetLastError());
+        FLastError = SystemErrorOf(static_cast<int>(GetLastError()));
+        FLastError.Text = fileName + ": " + FLastError.Text;
     }
 }
 
@@ -34,7 +35,8 @@ void* TDynamicLibrary::Bind(const char* exportName)
     }
     const FARPROC address = GetProcAddress(Module(FHandle), exportName);
     if (address == nullptr) {
-        FLastError = std::string(exportName) + ": " + SystemErrorText(GetLastError());
+        FLastError = SystemErrorOf(static_cast<int>(GetLastError()));
+        FLastError.Text = std::string(exportName) + ": " + FLastError.Text;
         return nullptr;
     }
     return reinterpret_cast<void*>(address);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)

@@ -30,10 +30,24 @@ static_assert(sbOne == ONESTOPBIT && sbOneAndHalf == ONE5STOPBITS && sbTwo == TW
 // received bytes.
 constexpr DWORD PollMilliseconds = 1;
 
-bool Failure(DWORD error) noexcept
+TSystemError ErrorOf(DWORD code)
 {
-    SetLastError(error);
-    return false;
+    return SystemErrorOf(static_cast<int>(code));
+}
+
+// Why the open of a COM device failed. A port that another program holds
+// answers ERROR_ACCESS_DENIED; ERROR_GEN_FAILURE comes from a device with no
+// serial line behind it.
+TSystemError OpenFailure()
+{
+    const DWORD code = GetLastError();
+    if (code == ERROR_ACCESS_DENIED) {
+        return SystemErrorOf(static_cast<int>(code), TErrorKind::Busy);
+    }
+    if (code == ERROR_GEN_FAILURE) {
+        return SystemErrorOf(static_cast<int>(code), TErrorKind::NotSerial);
+    }
+    return ErrorOf(code);
 }
 
 // An overlapped record of its own with its manual-reset event, which starts
@@ -79,6 +93,11 @@ TSerialDevice::~TSerialDevice()
     Close();
 }
 
+TSystemError TSerialDevice::LastError() const
+{
+    return FLastError.Get();
+}
+
 bool TSerialDevice::IsOpen() const noexcept
 {
     return FNetwork != nullptr || FState->Handle != INVALID_HANDLE_VALUE;
@@ -90,12 +109,12 @@ bool TSerialDevice::Open(const std::string& path)
         return OpenNetwork(path);
     }
     if (IsOpen()) {
-        return Failure(ERROR_BUSY);
+        return FLastError.Fail(ErrorOf(ERROR_BUSY));
     }
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return FLastError.Fail(OpenFailure());
     }
     TSystemState& state = *FState;
     state.MaskCleared = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -108,7 +127,7 @@ bool TSerialDevice::Open(const std::string& path)
             state.MaskCleared = nullptr;
         }
         CloseHandle(handle);
-        return Failure(error);
+        return FLastError.Fail(ErrorOf(error));
     }
     state.Handle = handle;
     state.WaitsByPolling = false;
@@ -138,13 +157,13 @@ void TSerialDevice::Close() noexcept
 bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
     if (FNetwork) {
-        return FNetwork->SetQueueSizes(inputSize, outputSize);
+        return FNetwork->SetQueueSizes(inputSize, outputSize) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     if (SetupComm(FState->Handle, static_cast<DWORD>(inputSize), static_cast<DWORD>(outputSize)) == FALSE) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     FState->InputQueueSize = inputSize;
     return true;
@@ -154,22 +173,23 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
                                     std::uint8_t stopBits)
 {
     if (FNetwork) {
-        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits);
+        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits) ||
+               FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     DCB line = serial_device::ComposeLineRecord(baudRate, parity, byteSize, stopBits);
-    return SetCommState(FState->Handle, &line) != FALSE;
+    return SetCommState(FState->Handle, &line) != FALSE || FLastError.FailWithLastSystemError();
 }
 
 bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 {
     if (FNetwork) {
-        return FNetwork->SetTimeouts(timeouts);
+        return FNetwork->SetTimeouts(timeouts) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     COMMTIMEOUTS limits{};
     limits.ReadIntervalTimeout = timeouts.ReadIntervalTimeout;
@@ -178,7 +198,7 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
     limits.WriteTotalTimeoutMultiplier = timeouts.WriteTotalTimeoutMultiplier;
     limits.WriteTotalTimeoutConstant = timeouts.WriteTotalTimeoutConstant;
     if (SetCommTimeouts(FState->Handle, &limits) == FALSE) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     FState->Timeouts = timeouts;
     return true;
@@ -187,10 +207,11 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
 bool TSerialDevice::SetEventMask(std::uint32_t mask)
 {
     if (FNetwork) {
-        return FNetwork->SetEventMask(mask);
+        // Clearing the mask ends a wait from a destructor: it raises nothing.
+        return FNetwork->SetEventMask(mask) || FLastError.FailQuietly([this] { return FNetwork->LastError(); });
     }
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     // The mask is kept first, so that a waiter that comes too late for the
     // system's wake-up sees it cleared and does not wait.
@@ -201,28 +222,28 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
     } else {
         ResetEvent(state.MaskCleared);
     }
-    return SetCommMask(state.Handle, mask) != FALSE;
+    return SetCommMask(state.Handle, mask) != FALSE || FLastError.FailWithLastSystemErrorQuietly();
 }
 
 bool TSerialDevice::Purge()
 {
     if (FNetwork) {
-        return FNetwork->Purge();
+        return FNetwork->Purge() || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
-    return PurgeComm(FState->Handle, PurgeEverything) != FALSE;
+    return PurgeComm(FState->Handle, PurgeEverything) != FALSE || FLastError.FailWithLastSystemError();
 }
 
 bool TSerialDevice::WaitEvent(std::uint32_t& events)
 {
     if (FNetwork) {
-        return FNetwork->WaitEvent(events);
+        return FNetwork->WaitEvent(events) || FLastError.Fail(FNetwork->LastError());
     }
     events = 0;
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     TSystemState& state = *FState;
     if (state.EventMask.load() == 0) {
@@ -247,7 +268,7 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
             return true;
         }
         if (GetLastError() != ERROR_OPERATION_ABORTED) {
-            return false;
+            return FLastError.FailWithLastSystemError();
         }
         // The system gave up a wait that nobody cancelled: Wine does so on
         // a line without modem status lines (a pseudo-terminal). From now
@@ -261,7 +282,7 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
         DWORD errors = 0;
         COMSTAT status{};
         if (ClearCommError(state.Handle, &errors, &status) == FALSE) {
-            return false;
+            return FLastError.FailWithLastSystemError();
         }
         if (status.cbInQue != 0) {
             events = state.EventMask.load() & EV_RXCHAR;
@@ -273,15 +294,15 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
 bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 {
     if (FNetwork) {
-        return FNetwork->ReadStatus(bytesWaiting);
+        return FNetwork->ReadStatus(bytesWaiting) || FLastError.Fail(FNetwork->LastError());
     }
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     DWORD errors = 0;
     COMSTAT status{};
     if (ClearCommError(FState->Handle, &errors, &status) == FALSE) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     bytesWaiting = status.cbInQue;
     if (FState->InputQueueSize != 0) {
@@ -293,11 +314,11 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
 bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
     if (FNetwork) {
-        return FNetwork->Read(buffer, count, bytesRead);
+        return FNetwork->Read(buffer, count, bytesRead) || FLastError.Fail(FNetwork->LastError());
     }
     bytesRead = 0;
     if (!IsOpen()) {
-        return Failure(ERROR_INVALID_HANDLE);
+        return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     TSystemState& state = *FState;
     OVERLAPPED& overlapped = state.ReadSide.Overlapped;
@@ -307,7 +328,7 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
         // the read as pending (Wine always does): it completes at once.
         if (GetLastError() != ERROR_IO_PENDING ||
             GetOverlappedResult(state.Handle, &overlapped, &read, TRUE) == FALSE) {
-            return false;
+            return FLastError.FailWithLastSystemError();
         }
     }
     bytesRead = read;
@@ -317,11 +338,15 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
 TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
     if (FNetwork) {
-        return FNetwork->Write(data, count, bytesWritten);
+        const TSerialWriteResult result = FNetwork->Write(data, count, bytesWritten);
+        if (result != swDone) {
+            FLastError.Fail(FNetwork->LastError());
+        }
+        return result;
     }
     bytesWritten = 0;
     if (!IsOpen()) {
-        SetLastError(ERROR_INVALID_HANDLE);
+        FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
         return swFailed;
     }
     TSystemState& state = *FState;
@@ -329,6 +354,7 @@ TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t co
     DWORD written = 0;
     if (WriteFile(state.Handle, data, static_cast<DWORD>(count), &written, &overlapped) == FALSE) {
         if (GetLastError() != ERROR_IO_PENDING) {
+            FLastError.FailWithLastSystemError();
             return swFailed;
         }
         // The write time limit of the line, as the Linux device keeps it: a
@@ -344,16 +370,17 @@ TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t co
             CancelIo(state.Handle);
             GetOverlappedResult(state.Handle, &overlapped, &written, TRUE);
             bytesWritten = written;
-            SetLastError(ERROR_TIMEOUT);
+            FLastError.Fail(ErrorOf(ERROR_TIMEOUT));
             return swTimedOut;
         }
         if (GetOverlappedResult(state.Handle, &overlapped, &written, FALSE) == FALSE) {
+            FLastError.FailWithLastSystemError();
             return swFailed;
         }
     }
     bytesWritten = written;
     if (bytesWritten < count) {
-        SetLastError(ERROR_TIMEOUT);
+        FLastError.Fail(ErrorOf(ERROR_TIMEOUT));
         return swTimedOut;
     }
     return swDone;

@@ -112,26 +112,21 @@ struct TAddressListDeleter {
 
 }  // namespace
 
-void SetSocketFailure(TSocketFailure failure) noexcept
+TSystemError SocketFailureError(TSocketFailure failure)
 {
     switch (failure) {
     case sfInvalid:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return;
+        return SystemErrorOf(ERROR_INVALID_PARAMETER);
     case sfBusy:
-        SetLastError(ERROR_BUSY);
-        return;
+        return SystemErrorOf(ERROR_BUSY);
     case sfTimedOut:
-        SetLastError(WSAETIMEDOUT);
-        return;
+        return SystemErrorOf(WSAETIMEDOUT);
     case sfRefused:
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return;
+        return SystemErrorOf(ERROR_NOT_SUPPORTED, TErrorKind::Other);
     case sfBroken:
-        SetLastError(WSAECONNRESET);
-        return;
+        return SystemErrorOf(WSAECONNRESET);
     }
-    SetLastError(ERROR_GEN_FAILURE);
+    return SystemErrorOf(ERROR_GEN_FAILURE);
 }
 
 struct TSocketConnection::TSystemState {
@@ -156,15 +151,13 @@ bool TSocketConnection::IsOpen() const noexcept
 bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TClock::time_point deadline)
 {
     if (IsOpen()) {
-        SetSocketFailure(sfBusy);
-        return false;
+        return FLastError.Fail(SocketFailureError(sfBusy));
     }
     if (!FState->Started) {
         WSADATA data{};
         const int started = WSAStartup(MAKEWORD(2, 2), &data);
         if (started != 0) {
-            SetLastError(static_cast<DWORD>(started));
-            return false;
+            return FLastError.Fail(SystemErrorOf(started));
         }
         FState->Started = true;
     }
@@ -175,7 +168,7 @@ bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TCl
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
     if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
-        return false;
+        return FLastError.FailWithLastSystemError();
     }
     const std::unique_ptr<addrinfo, TAddressListDeleter> list(found);
     int error = WSAEHOSTUNREACH;
@@ -191,8 +184,7 @@ bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TCl
         }
     }
     if (handle == INVALID_SOCKET) {
-        WSASetLastError(error);
-        return false;
+        return FLastError.Fail(SystemErrorOf(error));
     }
     FState->Received = WSACreateEvent();
     FState->WakeUp = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -201,8 +193,7 @@ bool TSocketConnection::Connect(const std::string& host, std::uint16_t port, TCl
         const DWORD failure = GetLastError();
         closesocket(handle);
         Close();
-        SetLastError(failure);
-        return false;
+        return FLastError.Fail(SystemErrorOf(static_cast<int>(failure)));
     }
     FState->Handle = handle;
     return true;
@@ -241,7 +232,11 @@ TSocketConnection::TReceiveResult TSocketConnection::Receive(std::uint8_t* buffe
     if (result == 0) {
         return size == 0 ? rrNothing : rrClosed;
     }
-    return WSAGetLastError() == WSAEWOULDBLOCK ? rrNothing : rrFailed;
+    if (WSAGetLastError() == WSAEWOULDBLOCK) {
+        return rrNothing;
+    }
+    FLastError.FailWithLastSystemError();
+    return rrFailed;
 }
 
 TSocketConnection::TSendResult TSocketConnection::Send(const std::uint8_t* data, std::size_t count, std::size_t& sent,
@@ -256,14 +251,16 @@ TSocketConnection::TSendResult TSocketConnection::Send(const std::uint8_t* data,
             continue;
         }
         if (result == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
+            FLastError.FailWithLastSystemError();
             return srFailed;
         }
         const int ready = WaitWritable(FState->Handle, deadline);
         if (ready < 0) {
+            FLastError.FailWithLastSystemError();
             return srFailed;
         }
         if (ready == 0) {
-            WSASetLastError(WSAETIMEDOUT);
+            FLastError.Fail(SystemErrorOf(WSAETIMEDOUT));
             return srTimedOut;
         }
     }
@@ -281,12 +278,14 @@ TSocketConnection::TWaitResult TSocketConnection::WaitReadable(const TClock::tim
         return wrTimedOut;
     }
     if (result != WAIT_OBJECT_0 + 1) {
+        FLastError.FailWithLastSystemError();
         return wrFailed;
     }
     // Resets the event; the next receive asks for the next signal. The end
     // of the connection is told by that receive.
     WSANETWORKEVENTS happened{};
     if (WSAEnumNetworkEvents(FState->Handle, FState->Received, &happened) != 0) {
+        FLastError.FailWithLastSystemError();
         return wrFailed;
     }
     return wrReadable;
@@ -294,12 +293,12 @@ TSocketConnection::TWaitResult TSocketConnection::WaitReadable(const TClock::tim
 
 bool TSocketConnection::SetWakeUp() noexcept
 {
-    return FState->WakeUp == nullptr || SetEvent(FState->WakeUp) != 0;
+    return FState->WakeUp == nullptr || SetEvent(FState->WakeUp) != 0 || FLastError.FailWithLastSystemErrorQuietly();
 }
 
 bool TSocketConnection::ClearWakeUp() noexcept
 {
-    return FState->WakeUp == nullptr || ResetEvent(FState->WakeUp) != 0;
+    return FState->WakeUp == nullptr || ResetEvent(FState->WakeUp) != 0 || FLastError.FailWithLastSystemErrorQuietly();
 }
 
 }  // namespace zarvik12m
