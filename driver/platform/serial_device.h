@@ -124,7 +124,24 @@ public:
     [[nodiscard]] TSystemError LastError() const;
 
 private:
-    bool OpenNetwork(const std::string& address);  // the same for every system
+    bool OpenNetwork(const std::string& address);
+
+    // The same operations on a local device, in the system's own file; the
+    // public ones (serial_device.cpp, the same for every system) forward to
+    // the network device instead while a network line is open.
+    bool OpenLocal(const std::string& path);
+    void CloseLocal() noexcept;
+    [[nodiscard]] bool IsLocalOpen() const noexcept;
+    bool LocalSetQueueSizes(std::size_t inputSize, std::size_t outputSize);
+    bool LocalSetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
+                              std::uint8_t stopBits);
+    bool LocalSetTimeouts(const TSerialTimeouts& timeouts);
+    bool LocalSetEventMask(std::uint32_t mask);
+    bool LocalPurge();
+    bool LocalWaitEvent(std::uint32_t& events);
+    bool LocalReadStatus(std::size_t& bytesWaiting);
+    bool LocalRead(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead);
+    TSerialWriteResult LocalWrite(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten);
 
     struct TSystemState;  // the system's own objects, defined per system
     std::unique_ptr<TSystemState> FState;

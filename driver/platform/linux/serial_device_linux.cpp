@@ -17,8 +17,7 @@
 
 #include "driver/platform/linux/serial_device_line.h"
 #include "driver/platform/linux/serial_device_termios2.h"
-#include "driver/platform/network_address.h"
-#include "driver/platform/network_device.h"
+#include "driver/platform/network_device.h"  // the member the constructor and destructor hold
 #include "driver/platform/terminal_devices.h"
 
 namespace zarvik12m {
@@ -123,21 +122,13 @@ TSerialDevice::~TSerialDevice()
     Close();
 }
 
-TSystemError TSerialDevice::LastError() const
+bool TSerialDevice::IsLocalOpen() const noexcept
 {
-    return FLastError.Get();
+    return FState->Handle >= 0;
 }
 
-bool TSerialDevice::IsOpen() const noexcept
+bool TSerialDevice::OpenLocal(const std::string& path)
 {
-    return FNetwork != nullptr || FState->Handle >= 0;
-}
-
-bool TSerialDevice::Open(const std::string& path)
-{
-    if (IsNetworkAddress(path)) {
-        return OpenNetwork(path);
-    }
     if (IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBUSY));
     }
@@ -170,9 +161,8 @@ bool TSerialDevice::Open(const std::string& path)
     return true;
 }
 
-void TSerialDevice::Close() noexcept
+void TSerialDevice::CloseLocal() noexcept
 {
-    FNetwork.reset();
     // Nothing can be done about a failing close: the descriptor is gone
     // either way. The exclusive mode is dropped first, because it stays with
     // the terminal while anyone else still has it open.
@@ -194,11 +184,8 @@ void TSerialDevice::Close() noexcept
     FState->EventMask.store(0);
 }
 
-bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
+bool TSerialDevice::LocalSetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
-    if (FNetwork) {
-        return FNetwork->SetQueueSizes(inputSize, outputSize) || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
     }
@@ -213,13 +200,9 @@ bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
     return true;
 }
 
-bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
-                                    std::uint8_t stopBits)
+bool TSerialDevice::LocalSetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
+                                         std::uint8_t stopBits)
 {
-    if (FNetwork) {
-        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits) ||
-               FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
     }
@@ -259,11 +242,8 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
     return ClearModemLines(FState->Handle) || FLastError.FailWithLastSystemError();
 }
 
-bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
+bool TSerialDevice::LocalSetTimeouts(const TSerialTimeouts& timeouts)
 {
-    if (FNetwork) {
-        return FNetwork->SetTimeouts(timeouts) || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
     }
@@ -271,12 +251,8 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
     return true;
 }
 
-bool TSerialDevice::SetEventMask(std::uint32_t mask)
+bool TSerialDevice::LocalSetEventMask(std::uint32_t mask)
 {
-    if (FNetwork) {
-        // Clearing the mask ends a wait from a destructor: it raises nothing.
-        return FNetwork->SetEventMask(mask) || FLastError.FailQuietly([this] { return FNetwork->LastError(); });
-    }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
     }
@@ -300,22 +276,16 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
     return true;
 }
 
-bool TSerialDevice::Purge()
+bool TSerialDevice::LocalPurge()
 {
-    if (FNetwork) {
-        return FNetwork->Purge() || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
     }
     return tcflush(FState->Handle, TCIOFLUSH) == 0 || FLastError.FailWithLastSystemError();
 }
 
-bool TSerialDevice::WaitEvent(std::uint32_t& events)
+bool TSerialDevice::LocalWaitEvent(std::uint32_t& events)
 {
-    if (FNetwork) {
-        return FNetwork->WaitEvent(events) || FLastError.Fail(FNetwork->LastError());
-    }
     events = 0;
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -342,11 +312,8 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
     return true;
 }
 
-bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
+bool TSerialDevice::LocalReadStatus(std::size_t& bytesWaiting)
 {
-    if (FNetwork) {
-        return FNetwork->ReadStatus(bytesWaiting) || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
     }
@@ -370,11 +337,8 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
     return true;
 }
 
-bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
+bool TSerialDevice::LocalRead(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
-    if (FNetwork) {
-        return FNetwork->Read(buffer, count, bytesRead) || FLastError.Fail(FNetwork->LastError());
-    }
     bytesRead = 0;
     if (!IsOpen()) {
         return FLastError.Fail(SystemErrorOf(EBADF));
@@ -391,15 +355,8 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
     }
 }
 
-TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
+TSerialWriteResult TSerialDevice::LocalWrite(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
-    if (FNetwork) {
-        const TSerialWriteResult result = FNetwork->Write(data, count, bytesWritten);
-        if (result != swDone) {
-            FLastError.Fail(FNetwork->LastError());
-        }
-        return result;
-    }
     using TClock = std::chrono::steady_clock;
     bytesWritten = 0;
     if (!IsOpen()) {

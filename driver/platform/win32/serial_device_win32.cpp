@@ -3,6 +3,7 @@
 // one overlapped record and manual-reset event, and the write side on
 // another, so that the read thread and the writer never share either.
 
+#include "driver/platform/network_device.h"  // the member the constructor and destructor hold
 #include "driver/platform/serial_device.h"
 #include "driver/platform/win32/serial_device_line_win32.h"
 
@@ -10,9 +11,6 @@
 
 #include <algorithm>
 #include <atomic>
-
-#include "driver/platform/network_address.h"
-#include "driver/platform/network_device.h"
 
 namespace zarvik12m {
 
@@ -93,21 +91,13 @@ TSerialDevice::~TSerialDevice()
     Close();
 }
 
-TSystemError TSerialDevice::LastError() const
+bool TSerialDevice::IsLocalOpen() const noexcept
 {
-    return FLastError.Get();
+    return FState->Handle != INVALID_HANDLE_VALUE;
 }
 
-bool TSerialDevice::IsOpen() const noexcept
+bool TSerialDevice::OpenLocal(const std::string& path)
 {
-    return FNetwork != nullptr || FState->Handle != INVALID_HANDLE_VALUE;
-}
-
-bool TSerialDevice::Open(const std::string& path)
-{
-    if (IsNetworkAddress(path)) {
-        return OpenNetwork(path);
-    }
     if (IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_BUSY));
     }
@@ -137,9 +127,8 @@ bool TSerialDevice::Open(const std::string& path)
     return true;
 }
 
-void TSerialDevice::Close() noexcept
+void TSerialDevice::CloseLocal() noexcept
 {
-    FNetwork.reset();
     TSystemState& state = *FState;
     if (state.Handle != INVALID_HANDLE_VALUE) {
         CloseHandle(state.Handle);
@@ -154,11 +143,8 @@ void TSerialDevice::Close() noexcept
     state.EventMask.store(0);
 }
 
-bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
+bool TSerialDevice::LocalSetQueueSizes(std::size_t inputSize, std::size_t outputSize)
 {
-    if (FNetwork) {
-        return FNetwork->SetQueueSizes(inputSize, outputSize) || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
@@ -169,13 +155,9 @@ bool TSerialDevice::SetQueueSizes(std::size_t inputSize, std::size_t outputSize)
     return true;
 }
 
-bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
-                                    std::uint8_t stopBits)
+bool TSerialDevice::LocalSetLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t byteSize,
+                                         std::uint8_t stopBits)
 {
-    if (FNetwork) {
-        return FNetwork->SetLineSettings(baudRate, parity, byteSize, stopBits) ||
-               FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
@@ -183,11 +165,8 @@ bool TSerialDevice::SetLineSettings(std::uint32_t baudRate, std::uint8_t parity,
     return SetCommState(FState->Handle, &line) != FALSE || FLastError.FailWithLastSystemError();
 }
 
-bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
+bool TSerialDevice::LocalSetTimeouts(const TSerialTimeouts& timeouts)
 {
-    if (FNetwork) {
-        return FNetwork->SetTimeouts(timeouts) || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
@@ -204,12 +183,8 @@ bool TSerialDevice::SetTimeouts(const TSerialTimeouts& timeouts)
     return true;
 }
 
-bool TSerialDevice::SetEventMask(std::uint32_t mask)
+bool TSerialDevice::LocalSetEventMask(std::uint32_t mask)
 {
-    if (FNetwork) {
-        // Clearing the mask ends a wait from a destructor: it raises nothing.
-        return FNetwork->SetEventMask(mask) || FLastError.FailQuietly([this] { return FNetwork->LastError(); });
-    }
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
@@ -225,22 +200,16 @@ bool TSerialDevice::SetEventMask(std::uint32_t mask)
     return SetCommMask(state.Handle, mask) != FALSE || FLastError.FailWithLastSystemErrorQuietly();
 }
 
-bool TSerialDevice::Purge()
+bool TSerialDevice::LocalPurge()
 {
-    if (FNetwork) {
-        return FNetwork->Purge() || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
     return PurgeComm(FState->Handle, PurgeEverything) != FALSE || FLastError.FailWithLastSystemError();
 }
 
-bool TSerialDevice::WaitEvent(std::uint32_t& events)
+bool TSerialDevice::LocalWaitEvent(std::uint32_t& events)
 {
-    if (FNetwork) {
-        return FNetwork->WaitEvent(events) || FLastError.Fail(FNetwork->LastError());
-    }
     events = 0;
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
@@ -291,11 +260,8 @@ bool TSerialDevice::WaitEvent(std::uint32_t& events)
     }
 }
 
-bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
+bool TSerialDevice::LocalReadStatus(std::size_t& bytesWaiting)
 {
-    if (FNetwork) {
-        return FNetwork->ReadStatus(bytesWaiting) || FLastError.Fail(FNetwork->LastError());
-    }
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
     }
@@ -311,11 +277,8 @@ bool TSerialDevice::ReadStatus(std::size_t& bytesWaiting)
     return true;
 }
 
-bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
+bool TSerialDevice::LocalRead(std::uint8_t* buffer, std::size_t count, std::size_t& bytesRead)
 {
-    if (FNetwork) {
-        return FNetwork->Read(buffer, count, bytesRead) || FLastError.Fail(FNetwork->LastError());
-    }
     bytesRead = 0;
     if (!IsOpen()) {
         return FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
@@ -335,15 +298,8 @@ bool TSerialDevice::Read(std::uint8_t* buffer, std::size_t count, std::size_t& b
     return true;
 }
 
-TSerialWriteResult TSerialDevice::Write(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
+TSerialWriteResult TSerialDevice::LocalWrite(const std::uint8_t* data, std::size_t count, std::size_t& bytesWritten)
 {
-    if (FNetwork) {
-        const TSerialWriteResult result = FNetwork->Write(data, count, bytesWritten);
-        if (result != swDone) {
-            FLastError.Fail(FNetwork->LastError());
-        }
-        return result;
-    }
     bytesWritten = 0;
     if (!IsOpen()) {
         FLastError.Fail(ErrorOf(ERROR_INVALID_HANDLE));
