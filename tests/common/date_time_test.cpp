@@ -3,16 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "driver/common/date_time.h"
+#include "tests/support/encode_date_time.h"
 
 namespace zarvik12m {
 namespace {
-
-TDateTime Encode(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int millisecond = 0)
-{
-    TDateTime result = 0;
-    EXPECT_TRUE(TryEncodeDateTime({year, month, day, hour, minute, second, millisecond}, result));
-    return result;
-}
 
 TEST(DateTime, CountsDaysFromThe1899Epoch)
 {
