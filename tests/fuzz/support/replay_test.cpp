@@ -17,9 +17,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace zarvik12m::fuzz {
+
+// The target's folder, named by the one-line source its test is built with.
+extern const char* const InputsFolder;
+
 namespace {
 
-const std::filesystem::path Inputs = ZARVIK12M_FUZZ_INPUTS;
+const std::filesystem::path Inputs = InputsFolder;
 
 // The saved inputs as folder/name, below the target's folder.
 std::vector<std::string> SavedInputs()
