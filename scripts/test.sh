@@ -3,7 +3,8 @@
 #
 #   lint      the static checks (scripts/lint.sh: clang-format, clang-tidy)
 #   normal    g++ RelWithDebInfo in build/: the whole test suite, the
-#             Python package's pytest tests included
+#             Python package's pytest tests included; the benchmarks
+#             built, not run
 #   browser   the web console in a real headless Chromium against the
 #             service and the emulator (ctest -L browser, build/), each
 #             test's screenshot left in build/screenshots/
@@ -12,18 +13,17 @@
 #   tsan      clang RelWithDebInfo with ThreadSanitizer in build-tsan/: the
 #             whole test suite
 #   memcheck  a full goods read under valgrind (scripts/memcheck.sh, build/)
-#   fuzz      each fuzz target for a short while (scripts/fuzz.sh, clang)
+#   fuzz      each fuzz target for 20 seconds (scripts/fuzz.sh, clang)
 #   package   g++ Release for /usr in build-package/: what is installed
 #             built, no test program (ZARVIK12M_PACKAGE_CHECKS_ONLY), then
 #             the installed tree, the Debian package and pip install of the
 #             Python package tested (ctest -L package)
-#   warnings  built only, in build-warnings/<compiler>-<type>/, with the
-#             benchmarks and without the tests (the steps above compile
-#             those with g++ without and with optimisation, and with
-#             clang): g++ MinSizeRel, the one optimisation level left; clang
-#             Debug, clang with assertions (clang warns the same at every
-#             optimisation level, and the tsan step compiles everything
-#             else with clang and without them)
+#   warnings  clang Debug in build-warnings/clang-Debug/, built only, with
+#             the benchmarks and without the tests: the one compiler and
+#             assertions pair no step above builds everything with (g++
+#             builds with assertions in asan, without in normal and
+#             package; clang without in tsan, and clang warns the same at
+#             every optimisation level)
 #   windows   the Windows deliverables cross-built with mingw-w64 for
 #             64-bit Windows in build-windows/ (Release), their tests under
 #             Wine (unit tests, export tables), zarvik12m-1.0.0-win64.zip
@@ -70,13 +70,14 @@ configure() {
         -DCMAKE_BUILD_TYPE="$type" -DZARVIK12M_WERROR=ON "$@" >/dev/null
 }
 
-# suite DIR COMPILER BUILD_TYPE SANITIZER: builds everything, runs every
+# suite DIR COMPILER BUILD_TYPE SANITIZER [CMAKE OPTION ...]: builds
+# everything, runs every
 # test but those of the package, windows and browser steps. The few that
 # wait out the answer time-out (label slow) spend it idle: they run all at
 # once beside the others, their output shown when they are done.
 suite() {
     local dir=$1
-    configure "$dir" "$2" "$3" -DZARVIK12M_SANITIZER="$4"
+    configure "$dir" "$2" "$3" -DZARVIK12M_SANITIZER="$4" "${@:5}"
     cmake --build "$root/$dir" -j "$jobs"
     local slow_log="$root/$dir/slow-tests.log" slow slow_result=0 result=0
     # The test lists first, by one process: each ctest finds a program's
@@ -111,7 +112,7 @@ for step in "${steps[@]}"; do
     echo "== $step"
     case "$step" in
         lint) "$root/scripts/lint.sh" ;;
-        normal) suite build g++ RelWithDebInfo "" ;;
+        normal) suite build g++ RelWithDebInfo "" -DZARVIK12M_BUILD_BENCHMARKS=ON ;;
         asan) suite build-asan g++ Debug address ;;
         tsan) suite build-tsan clang RelWithDebInfo thread ;;
         browser)
@@ -121,7 +122,7 @@ for step in "${steps[@]}"; do
         memcheck) "$root/scripts/memcheck.sh" ;;
         fuzz)
             if command -v clang++ >/dev/null; then
-                "$root/scripts/fuzz.sh" 30
+                "$root/scripts/fuzz.sh" 20
             else
                 echo "fuzz: skipped, clang++ is not installed"
             fi ;;
@@ -131,14 +132,9 @@ for step in "${steps[@]}"; do
             cmake --build "$root/build-package" -j "$jobs"
             (cd "$root/build-package" && ctest -j2 --output-on-failure -L package) ;;
         warnings)
-            for build in g++:MinSizeRel clang:Debug; do
-                IFS=: read -r compiler type <<<"$build"
-                dir=build-warnings/$compiler-$type
-                echo "== warnings: $compiler $type ($dir)"
-                configure "$dir" "$compiler" "$type" -DZARVIK12M_SANITIZER= -DBUILD_TESTING=OFF \
-                    -DZARVIK12M_BUILD_BENCHMARKS=ON
-                cmake --build "$root/$dir" -j "$jobs"
-            done ;;
+            configure build-warnings/clang-Debug clang Debug -DZARVIK12M_SANITIZER= -DBUILD_TESTING=OFF \
+                -DZARVIK12M_BUILD_BENCHMARKS=ON
+            cmake --build "$root/build-warnings/clang-Debug" -j "$jobs" ;;
         windows)
             cmake -S "$root" -B "$root/build-windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake" \
                 -DCMAKE_BUILD_TYPE=Release -DZARVIK12M_WERROR=ON >/dev/null
