@@ -93,19 +93,13 @@ check_tidy() {
     # The benchmarks are among the checked sources, so they are configured too.
     cmake -S "$root" -B "$root/build-lint" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DZARVIK12M_BUILD_BENCHMARKS=ON >/dev/null
     local files=("$@")
-    # The service's sources, which parse Boost.Beast and the JSON library,
-    # take the longest by far: they go first, one file per run, so that
-    # neither process is left with them at the end.
-    [ ${#files[@]} -gt 0 ] || mapfile -t files < <(
-        tidy_files | grep '^server/'
-        tidy_files | grep -v '^server/'
-    )
+    [ ${#files[@]} -gt 0 ] || mapfile -t files < <(tidy_files)
     local jobs
     jobs=$(nproc 2>/dev/null || echo 2)
     local report="$root/build-lint/clang-tidy.txt"
     # Every file is checked even when one fails; the report holds them all.
     if ! printf '%s\n' "${files[@]}" |
-        xargs -P "$jobs" -n 1 clang-tidy -p "$root/build-lint" --quiet >"$report" 2>"$report.stderr"; then
+        xargs -P "$jobs" -n 4 clang-tidy -p "$root/build-lint" --quiet >"$report" 2>"$report.stderr"; then
         cat "$report" >&2
         grep -v "warnings generated" "$report.stderr" >&2 || true
         echo "clang-tidy found the above (full report: $report)" >&2
